@@ -1,0 +1,184 @@
+#include "app/form1.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+#include "app/form0.h"
+#include "app/help.h"
+#include "app/panel_art.h"
+#include "app/picture_button.h"
+#include "app/program.h"
+#include "app/settings_files.h"
+#include "capture/capture_command.h"
+#include "crop/crop_command.h"
+#include "export/jpg_options_panel.h"
+#include "export/save_as_command.h"
+#include "platform/end_program.h"
+#include "platform/program_folder.h"
+#include "platform/val.h"
+
+namespace {
+
+constexpr int kKeyEnter = 13;
+constexpr int kKeyEsc = 27;
+const QColor kPanelBackColor(0, 0, 128);
+
+QLineEdit* TextBox(QWidget* parent, const QString& text, Twips l, Twips t, Twips w, Twips h) {
+    auto* box = new QLineEdit(text, parent);
+    box->setGeometry(TwipsToPixels(l), TwipsToPixels(t), TwipsToPixels(w), TwipsToPixels(h));
+    box->setFrame(false);
+    return box;
+}
+
+PictureButton* Button(QWidget* parent, const QString& word, QSize picture, Twips l, Twips t) {
+    auto* button = new PictureButton(parent, word, picture);
+    button->SetRect(l, t, PixelsToTwips(picture.width()), PixelsToTwips(picture.height()));
+    return button;
+}
+
+// The Windows key code of a key press, for the handlers that compare codes.
+int KeyCode(const QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            return kKeyEnter;
+        case Qt::Key_Escape:
+            return kKeyEsc;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+Form1::Form1(Program& program) : program_(program) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral(" Glimpa"));
+    SetRect(0, 0, 7080, 1485);
+
+    // Created bottom-most first: the later ones lie on top, as designed.
+    Label1 = new QLabel(QStringLiteral("No. Rows:"), this);
+    Label1->setGeometry(TwipsToPixels(1920), TwipsToPixels(840), TwipsToPixels(1455),
+                        TwipsToPixels(255));
+    Label1->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    CommandHelp = Button(this, QStringLiteral("Help"), {73, 33}, 4680, 720);
+    TextURL = TextBox(this, QStringLiteral("http://"), 480, 270, 6255, 375);
+    QFont courier(QStringLiteral("Courier New"));
+    courier.setStyleHint(QFont::Monospace);
+    courier.setPointSize(12);
+    TextURL->setFont(courier);
+    CommandCapture = Button(this, QStringLiteral("Capture"), {57, 33}, 2760, 720);
+    CommandSaveAs = Button(this, QStringLiteral("SaveAs.."), {57, 33}, 5880, 720);
+    CommandGetLocalFile =
+        Button(this, QStringLiteral("Get Webfile from HD"), {113, 33}, 480, 720);
+    TextRowsToCapture = TextBox(this, QStringLiteral("1"), 2280, 840, 375, 285);
+    CommandCrop = Button(this, QStringLiteral("Crop"), {57, 33}, 3720, 720);
+    CommandCrop->setEnabled(false);
+    PictureJPGOptions = new JpgOptionsPanel(program_, this);
+
+    setTabOrder(TextURL, CommandCapture);
+    setTabOrder(CommandCapture, CommandSaveAs);
+    setTabOrder(CommandSaveAs, CommandGetLocalFile);
+    setTabOrder(CommandGetLocalFile, TextRowsToCapture);
+    setTabOrder(TextRowsToCapture, CommandCrop);
+
+    connect(TextURL, &QLineEdit::textChanged, this, [this] { TextURL_Change(); });
+    connect(TextRowsToCapture, &QLineEdit::textChanged, this,
+            [this] { TextRowsToCapture_Change(); });
+    connect(CommandGetLocalFile, &QAbstractButton::clicked, this,
+            [this] { CommandGetLocalFile_Click(); });
+    connect(CommandCapture, &QAbstractButton::clicked, this,
+            [this] { CommandCapture_Click(program_); });
+    connect(CommandCrop, &QAbstractButton::clicked, this, [this] { CommandCrop_Click(program_); });
+    connect(CommandSaveAs, &QAbstractButton::clicked, this,
+            [this] { CommandSaveAs_Click(program_); });
+    connect(CommandHelp, &QAbstractButton::clicked, this, [this] { ShowHelp(program_); });
+
+    // Key preview: the panel sees every key before the focused control.
+    for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+}
+
+void Form1::Form_Load() {
+    program_.vars.LoadingUrl = 1;
+    const auto remembered = ReadSettingLine(UrlFilePath());
+    TextURL->setText(remembered ? *remembered : QStringLiteral("http://"));
+    program_.vars.LoadingUrl = 0;
+}
+
+void Form1::TextURL_Change() {
+    if (program_.vars.LoadingUrl == 1) return;
+    WriteSettingLine(UrlFilePath(), TextURL->text());
+}
+
+void Form1::TextURL_KeyDown(int keyCode, int /*shift*/) {
+    if (keyCode != kKeyEnter) return;
+    Form0& browser = program_.form0();
+    browser.WebBrowser1->Navigate(TextURL->text().trimmed());
+    browser.show();
+    browser.PictureDummy->hide();
+}
+
+void Form1::TextRowsToCapture_Change() {
+    ModuleVariables& vars = program_.vars;
+    if (vars.StartupDone == 0) return;
+    if (vars.RowsBusy == 1) return;
+    vars.RowsBusy = 1;
+    if (Val(TextRowsToCapture->text()) > 6) TextRowsToCapture->setText(QStringLiteral("6"));
+    WriteSettingLine(RowsFilePath(), TextRowsToCapture->text());
+    vars.RowsBusy = 0;
+}
+
+void Form1::CommandGetLocalFile_Click() {
+    CommonDialog& dialog = program_.form0().CommonDialog1;
+    dialog.InitDir = dialog.FileName.isEmpty() ? AppPath() : dialog.FileName;
+    dialog.CancelError = true;
+    dialog.DialogTitle = QStringLiteral("Open Webpage");
+    dialog.Filter = QStringLiteral(
+        "Webpages (*.htm;*.html;*.mht)|*.htm;*.html;*.mht|All files (*.*)|*.*");
+    if (!dialog.ShowOpen(this)) return;
+    if (dialog.FileName.isEmpty()) return;
+    TextURL->setText(QString());
+    TextURL->setText(QStringLiteral("file://") + dialog.FileName);
+    TextURL_Change();
+    TextURL_KeyDown(kKeyEnter, 0);
+}
+
+void Form1::Form_KeyDown(int keyCode, int /*shift*/) {
+    if (keyCode == kKeyEsc) End();
+}
+
+void Form1::Form_MouseDown() {
+    Form0& browser = program_.form0();
+    if (browser.isVisible()) {
+        browser.hide();
+        return;
+    }
+    browser.show();
+    browser.raise();
+    show();
+    raise();
+}
+
+bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const int code = KeyCode(key);
+        Form_KeyDown(code, 0);
+        if (watched == TextURL) TextURL_KeyDown(code, 0);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Form1::mousePressEvent(QMouseEvent* event) {
+    Form_MouseDown();
+    QWidget::mousePressEvent(event);
+}
+
+void Form1::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.fillRect(rect(), kPanelBackColor);
+    static const QImage background = PanelBackground(QSize(479, 99));
+    p.drawImage(0, 0, background);
+}

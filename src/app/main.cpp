@@ -1,0 +1,17 @@
+// Glimpa: a whole web page, below the bottom of the screen too, in one picture file.
+#include <QApplication>
+
+#include "app/program.h"
+#include "app/startup.h"
+
+int main(int argc, char* argv[]) {
+    AllowBrowserAsRoot();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("Glimpa"));
+
+    Program program;
+    Startup(program);
+    // Runs until no window is left; the usual ways out end the program at once.
+    return app.exec();
+}

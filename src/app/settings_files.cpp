@@ -1,0 +1,29 @@
+#include "app/settings_files.h"
+
+#include "platform/print_number.h"
+#include "platform/program_folder.h"
+#include "platform/sequential_file.h"
+
+QString UrlFilePath() { return AppFile(QStringLiteral("url.txt")); }
+QString RowsFilePath() { return AppFile(QStringLiteral("rows.txt")); }
+QString BarPosFilePath() { return AppFile(QStringLiteral("barpos.txt")); }
+
+std::optional<QString> ReadSettingLine(const QString& path) { return LineInputFirst(path); }
+
+bool WriteSettingLine(const QString& path, const QString& text) {
+    return PrintLines(path, {text});
+}
+
+std::optional<BarPositions> ReadBarPositions() {
+    const auto values = InputValues(BarPosFilePath(), 4);
+    if (!values) return std::nullopt;
+    BarPositions places;
+    for (int i = 0; i < 4; ++i) places[i] = ToSingle(values->at(i));
+    return places;
+}
+
+bool WriteBarPositions(const std::array<float, 4>& places) {
+    QStringList lines;
+    for (float place : places) lines << PrintNumber(place);
+    return PrintLines(BarPosFilePath(), lines);
+}

@@ -1,0 +1,3 @@
+#include "capture/capture_command.h"
+
+void CommandCapture_Click(Program&) {}

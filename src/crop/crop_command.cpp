@@ -1,0 +1,3 @@
+#include "crop/crop_command.h"
+
+void CommandCrop_Click(Program&) {}

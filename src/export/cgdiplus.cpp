@@ -1,0 +1,4 @@
+#include "export/cgdiplus.h"
+
+cGdiPlus::cGdiPlus() = default;
+cGdiPlus::~cGdiPlus() = default;

@@ -1,0 +1,56 @@
+#include "platform/picture_box.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+PictureBox::PictureBox(QWidget* parent, QColor background)
+    : Twipped<QWidget>(parent), background_(background) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureBox::TwipsChanged() {
+    const QSize size(width(), height());
+    if (image_.size() == size) return;
+    // Resizing keeps what was drawn where it still fits, like a persistent bitmap.
+    QImage grown(size, QImage::Format_RGB32);
+    grown.fill(background_);
+    if (!image_.isNull()) {
+        QPainter painter(&grown);
+        painter.drawImage(0, 0, image_);
+    }
+    image_ = std::move(grown);
+    update();
+}
+
+void PictureBox::SetPicture(const QImage& picture) {
+    picture_ = picture.convertToFormat(QImage::Format_RGB32);
+    if (image_.isNull()) return;
+    image_.fill(background_);
+    PaintPicture(picture_, 0, 0);
+}
+
+void PictureBox::PaintPicture(const QImage& source, int x, int y, QRect sourceRect) {
+    if (image_.isNull() || source.isNull()) return;
+    if (sourceRect.isNull()) sourceRect = source.rect();
+    QPainter painter(&image_);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.drawImage(QPoint(x, y), source, sourceRect);
+    painter.end();
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    painter.fillRect(event->rect(), background_);
+    painter.drawImage(event->rect().topLeft(), image_, event->rect());
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event) {
+    Q_EMIT MouseDown(event->button(), event->modifiers(), event->position().toPoint());
+    QWidget::mousePressEvent(event);
+}
+
+void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    Q_EMIT DblClick();
+    QWidget::mouseDoubleClickEvent(event);
+}
