@@ -43,7 +43,9 @@ Form0::Form0(Program& program) : program_(program) {
     PictureDummy->installEventFilter(this);
 }
 
-void Form0::Form_Load() { WebBrowser1->Navigate(QStringLiteral("about:blank")); }
+void Form0::Form_Load() {
+    WebBrowser1->Navigate(QStringLiteral("about:blank"));
+}
 
 bool Form0::PageHasFocus() const {
     const QWidget* focus = QApplication::focusWidget();

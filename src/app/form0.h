@@ -12,7 +12,7 @@ class Program;
 
 class Form0 : public Twipped<QWidget> {
     Q_OBJECT
-public:
+  public:
     explicit Form0(Program& program);
 
     void Form_Load();
@@ -24,11 +24,11 @@ public:
     PictureBox* PictureCapture;
     CommonDialog CommonDialog1;
 
-protected:
+  protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
-private:
+  private:
     bool PageHasFocus() const;
     Program& program_;
 };

@@ -71,8 +71,7 @@ Form1::Form1(Program& program) : program_(program) {
     TextURL->setFont(courier);
     CommandCapture = Button(this, QStringLiteral("Capture"), {57, 33}, 2760, 720);
     CommandSaveAs = Button(this, QStringLiteral("SaveAs.."), {57, 33}, 5880, 720);
-    CommandGetLocalFile =
-        Button(this, QStringLiteral("Get Webfile from HD"), {113, 33}, 480, 720);
+    CommandGetLocalFile = Button(this, QStringLiteral("Get Webfile from HD"), {113, 33}, 480, 720);
     TextRowsToCapture = TextBox(this, QStringLiteral("1"), 2280, 840, 375, 285);
     CommandCrop = Button(this, QStringLiteral("Crop"), {57, 33}, 3720, 720);
     CommandCrop->setEnabled(false);
@@ -135,8 +134,8 @@ void Form1::CommandGetLocalFile_Click() {
     dialog.InitDir = dialog.FileName.isEmpty() ? AppPath() : dialog.FileName;
     dialog.CancelError = true;
     dialog.DialogTitle = QStringLiteral("Open Webpage");
-    dialog.Filter = QStringLiteral(
-        "Webpages (*.htm;*.html;*.mht)|*.htm;*.html;*.mht|All files (*.*)|*.*");
+    dialog.Filter =
+        QStringLiteral("Webpages (*.htm;*.html;*.mht)|*.htm;*.html;*.mht|All files (*.*)|*.*");
     if (!dialog.ShowOpen(this)) return;
     if (dialog.FileName.isEmpty()) return;
     TextURL->setText(QString());

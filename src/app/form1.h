@@ -12,7 +12,7 @@ class JpgOptionsPanel;
 
 class Form1 : public Twipped<QWidget> {
     Q_OBJECT
-public:
+  public:
     explicit Form1(Program& program);
 
     void Form_Load();
@@ -35,11 +35,11 @@ public:
     PictureButton* CommandHelp;
     JpgOptionsPanel* PictureJPGOptions;
 
-protected:
+  protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
-private:
+  private:
     Program& program_;
 };

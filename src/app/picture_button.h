@@ -6,12 +6,12 @@
 
 class PictureButton : public Twipped<QAbstractButton> {
     Q_OBJECT
-public:
+  public:
     PictureButton(QWidget* parent, const QString& word, QSize pictureSize);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override;
 
-private:
+  private:
     QImage face_;
 };

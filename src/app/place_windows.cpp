@@ -15,8 +15,8 @@ namespace {
 void ShowMaximised(Form99& editor) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QRect area = screen ? screen->geometry() : QRect(0, 0, 1024, 768);
-    editor.SetRect(PixelsToTwips(area.x()), PixelsToTwips(area.y()),
-                   PixelsToTwips(area.width()), PixelsToTwips(area.height()));
+    editor.SetRect(PixelsToTwips(area.x()), PixelsToTwips(area.y()), PixelsToTwips(area.width()),
+                   PixelsToTwips(area.height()));
     editor.show();
 }
 

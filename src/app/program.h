@@ -31,7 +31,7 @@ struct ModuleVariables {
 };
 
 class Program {
-public:
+  public:
     Program();
     ~Program();
     Program(const Program&) = delete;
@@ -48,7 +48,7 @@ public:
     bool IsForm1Loaded() const { return form1_ != nullptr; }
     bool IsForm99Loaded() const { return form99_ != nullptr; }
 
-private:
+  private:
     std::unique_ptr<Form0> form0_;
     std::unique_ptr<Form1> form1_;
     std::unique_ptr<Form99> form99_;

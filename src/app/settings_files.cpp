@@ -4,11 +4,19 @@
 #include "platform/program_folder.h"
 #include "platform/sequential_file.h"
 
-QString UrlFilePath() { return AppFile(QStringLiteral("url.txt")); }
-QString RowsFilePath() { return AppFile(QStringLiteral("rows.txt")); }
-QString BarPosFilePath() { return AppFile(QStringLiteral("barpos.txt")); }
+QString UrlFilePath() {
+    return AppFile(QStringLiteral("url.txt"));
+}
+QString RowsFilePath() {
+    return AppFile(QStringLiteral("rows.txt"));
+}
+QString BarPosFilePath() {
+    return AppFile(QStringLiteral("barpos.txt"));
+}
 
-std::optional<QString> ReadSettingLine(const QString& path) { return LineInputFirst(path); }
+std::optional<QString> ReadSettingLine(const QString& path) {
+    return LineInputFirst(path);
+}
 
 bool WriteSettingLine(const QString& path, const QString& text) {
     return PrintLines(path, {text});

@@ -38,6 +38,10 @@ Form99::Form99(Program& program) : program_(program) {
 
 Form99::~Form99() = default;
 
-void Form99::Form_Load() { PngWriter = std::make_unique<cGdiPlus>(); }
+void Form99::Form_Load() {
+    PngWriter = std::make_unique<cGdiPlus>();
+}
 
-void Form99::Form_Unload() { PngWriter.reset(); }
+void Form99::Form_Unload() {
+    PngWriter.reset();
+}

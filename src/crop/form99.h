@@ -11,7 +11,7 @@ class cGdiPlus;
 
 class Form99 : public Twipped<QWidget> {
     Q_OBJECT
-public:
+  public:
     explicit Form99(Program& program);
     ~Form99() override;
 
@@ -32,6 +32,6 @@ public:
 
     std::unique_ptr<cGdiPlus> PngWriter;
 
-private:
+  private:
     Program& program_;
 };

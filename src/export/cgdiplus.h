@@ -1,7 +1,7 @@
 #pragma once
 // Image writer that picks its encoder by the destination's extension.
 class cGdiPlus {
-public:
+  public:
     cGdiPlus();
     ~cGdiPlus();
 };

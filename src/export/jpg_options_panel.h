@@ -9,9 +9,9 @@ class Program;
 
 class JpgOptionsPanel : public Twipped<QWidget> {
     Q_OBJECT
-public:
+  public:
     JpgOptionsPanel(Program& program, QWidget* parent);
 
-private:
+  private:
     Program& program_;
 };

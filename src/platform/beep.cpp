@@ -12,4 +12,6 @@ void Beep() {
     QApplication::beep();
 }
 
-int BeepCount() { return beeps; }
+int BeepCount() {
+    return beeps;
+}

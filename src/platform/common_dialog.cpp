@@ -20,10 +20,8 @@ QString QtFilter(const QString& filter) {
 std::optional<QString> AskUser(DialogKind kind, const CommonDialog& dialog, QWidget* parent) {
     QFileDialog box(parent, dialog.DialogTitle);
     box.setNameFilters(QtFilter(dialog.Filter).split(QStringLiteral(";;")));
-    box.setAcceptMode(kind == DialogKind::Open ? QFileDialog::AcceptOpen
-                                               : QFileDialog::AcceptSave);
-    box.setFileMode(kind == DialogKind::Open ? QFileDialog::ExistingFile
-                                             : QFileDialog::AnyFile);
+    box.setAcceptMode(kind == DialogKind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+    box.setFileMode(kind == DialogKind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!(dialog.Flags & CommonDialog::kOverwritePrompt))
         box.setOption(QFileDialog::DontConfirmOverwrite);
     QString suffix = dialog.DefaultExt;
@@ -44,8 +42,12 @@ std::optional<QString> AskUser(DialogKind kind, const CommonDialog& dialog, QWid
 
 }  // namespace
 
-bool CommonDialog::ShowOpen(QWidget* parent) { return Show(DialogKind::Open, parent); }
-bool CommonDialog::ShowSave(QWidget* parent) { return Show(DialogKind::Save, parent); }
+bool CommonDialog::ShowOpen(QWidget* parent) {
+    return Show(DialogKind::Open, parent);
+}
+bool CommonDialog::ShowSave(QWidget* parent) {
+    return Show(DialogKind::Save, parent);
+}
 
 bool CommonDialog::Show(DialogKind kind, QWidget* parent) {
     const std::optional<QString> chosen =

@@ -10,7 +10,7 @@ class QWidget;
 enum class DialogKind { Open, Save };
 
 class CommonDialog {
-public:
+  public:
     static constexpr int kOverwritePrompt = 2;
 
     QString FileName;
@@ -31,7 +31,7 @@ public:
     using Backend = std::function<std::optional<QString>(DialogKind, const CommonDialog&)>;
     void SetBackend(Backend backend) { backend_ = std::move(backend); }
 
-private:
+  private:
     bool Show(DialogKind kind, QWidget* parent);
     Backend backend_;
 };

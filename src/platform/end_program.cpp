@@ -19,4 +19,6 @@ void End() {
     std::_Exit(0);
 }
 
-void SetEndHandler(std::function<void()> handler) { Handler() = std::move(handler); }
+void SetEndHandler(std::function<void()> handler) {
+    Handler() = std::move(handler);
+}

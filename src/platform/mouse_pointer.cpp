@@ -14,4 +14,6 @@ void SetScreenMousePointer(int pointer) {
     current = pointer;
 }
 
-int ScreenMousePointer() { return current; }
+int ScreenMousePointer() {
+    return current;
+}

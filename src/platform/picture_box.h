@@ -10,7 +10,7 @@
 
 class PictureBox : public Twipped<QWidget> {
     Q_OBJECT
-public:
+  public:
     explicit PictureBox(QWidget* parent, QColor background = Qt::white);
 
     // The persistent drawing at the box's current size.
@@ -26,17 +26,17 @@ public:
 
     QColor BackColor() const { return background_; }
 
-Q_SIGNALS:
+  Q_SIGNALS:
     void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
     void DblClick();
 
-protected:
+  protected:
     void TwipsChanged() override;
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
-private:
+  private:
     QColor background_;
     QImage image_;
     QImage picture_;

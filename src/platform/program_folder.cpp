@@ -15,7 +15,9 @@ QString AppPath() {
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
 }
 
-QString AppFile(const QString& name) { return AppPath() + QDir::separator() + name; }
+QString AppFile(const QString& name) {
+    return AppPath() + QDir::separator() + name;
+}
 
 void SetAppPathOverride(const QString& folder) {
     Override() = QDir::toNativeSeparators(folder);

@@ -38,8 +38,7 @@ std::optional<QStringList> InputValues(const QString& path, int count) {
     const auto bytes = ReadAll(path);
     if (!bytes) return std::nullopt;
     static const QRegularExpression separators(QStringLiteral("[ \\t\\r\\n,]+"));
-    const QStringList values =
-        QString::fromLocal8Bit(*bytes).split(separators, Qt::SkipEmptyParts);
+    const QStringList values = QString::fromLocal8Bit(*bytes).split(separators, Qt::SkipEmptyParts);
     if (values.size() < count) return std::nullopt;
     return values.mid(0, count);
 }

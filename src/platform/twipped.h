@@ -8,7 +8,7 @@
 
 template <class Base>
 class Twipped : public Base {
-public:
+  public:
     using Base::Base;
 
     Twips Left() const { return left_; }
@@ -25,11 +25,11 @@ public:
         Apply();
     }
 
-protected:
+  protected:
     // Called after the pixel geometry changed, for widgets that size their content.
     virtual void TwipsChanged() {}
 
-private:
+  private:
     void Apply() {
         const int w = std::max(0, TwipsToPixels(width_));
         const int h = std::max(0, TwipsToPixels(height_));

@@ -12,4 +12,6 @@ inline int TwipsToPixels(double twips) {
     return static_cast<int>(std::lround(twips / kTwipsPerPixel));
 }
 
-inline Twips PixelsToTwips(int pixels) { return static_cast<Twips>(pixels * kTwipsPerPixel); }
+inline Twips PixelsToTwips(int pixels) {
+    return static_cast<Twips>(pixels * kTwipsPerPixel);
+}

@@ -6,7 +6,9 @@
 
 namespace {
 
-bool IsIgnored(QChar c) { return c == u' ' || c == u'\t' || c == u'\n'; }
+bool IsIgnored(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\n';
+}
 
 std::string Compact(QStringView text) {
     std::string out;
@@ -68,7 +70,8 @@ double Val(QStringView text) {
         std::string exponent = "e";
         if (j < s.size() && (s[j] == '+' || s[j] == '-')) exponent.push_back(s[j++]);
         bool digits = false;
-        while (j < s.size() && s[j] >= '0' && s[j] <= '9') exponent.push_back(s[j++]), digits = true;
+        while (j < s.size() && s[j] >= '0' && s[j] <= '9')
+            exponent.push_back(s[j++]), digits = true;
         if (digits) number += exponent;
     }
     return std::strtod(number.c_str(), nullptr);

@@ -7,7 +7,7 @@
 
 class WebBrowser : public Twipped<QWebEngineView> {
     Q_OBJECT
-public:
+  public:
     explicit WebBrowser(QWidget* parent);
 
     // Opens the address as given; the outcome is never looked at.

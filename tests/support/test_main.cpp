@@ -8,7 +8,8 @@ namespace testsupport {
 
 void UseHeadlessScreen(int width, int height) {
     // A platform chosen from outside (a real X server under xvfb-run) wins.
-    if (qEnvironmentVariable("QT_QPA_PLATFORM") != QStringLiteral("offscreen")) return;
+    const QString chosen = qEnvironmentVariable("QT_QPA_PLATFORM");
+    if (!chosen.isEmpty() && chosen != QStringLiteral("offscreen")) return;
     static QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("screens.json"));
     QFile file(path);

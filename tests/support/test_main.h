@@ -20,14 +20,14 @@ QString FreshProgramFolder();
 }  // namespace testsupport
 
 // GLIMPA_TEST_MAIN(TestClass, 1024, 768) in place of QTEST_MAIN.
-#define GLIMPA_TEST_MAIN(TestClass, width, height)                     \
-    int main(int argc, char* argv[]) {                                 \
-        testsupport::UseHeadlessScreen(width, height);                 \
-        AllowBrowserAsRoot();                                          \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);    \
-        QApplication app(argc, argv);                                  \
-        SetAppPathOverride(testsupport::FreshProgramFolder());         \
-        TestClass tc;                                                  \
-        QTEST_SET_MAIN_SOURCE_PATH                                     \
-        return QTest::qExec(&tc, argc, argv);                          \
+#define GLIMPA_TEST_MAIN(TestClass, width, height)                  \
+    int main(int argc, char* argv[]) {                              \
+        testsupport::UseHeadlessScreen(width, height);              \
+        AllowBrowserAsRoot();                                       \
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); \
+        QApplication app(argc, argv);                               \
+        SetAppPathOverride(testsupport::FreshProgramFolder());      \
+        TestClass tc;                                               \
+        QTEST_SET_MAIN_SOURCE_PATH                                  \
+        return QTest::qExec(&tc, argc, argv);                       \
     }

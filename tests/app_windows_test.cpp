@@ -1,0 +1,360 @@
+// Start-up and the control panel, driven through the real windows on a headless screen
+// of SCREEN_W x SCREEN_H pixels.
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEnginePage>
+
+#include "app/form0.h"
+#include "app/form1.h"
+#include "app/help.h"
+#include "app/picture_button.h"
+#include "app/place_windows.h"
+#include "app/program.h"
+#include "app/settings_files.h"
+#include "app/startup.h"
+#include "crop/form99.h"
+#include "platform/end_program.h"
+#include "platform/program_folder.h"
+#include "support/test_main.h"
+
+namespace {
+
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+void Put(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly)) file.write(bytes);
+}
+
+bool WaitForLoad(WebBrowser* browser) {
+    QSignalSpy loaded(browser, &QWebEngineView::loadFinished);
+    return loaded.wait(15000);
+}
+
+QVariant RunScript(WebBrowser* browser, const QString& script) {
+    QVariant result;
+    bool done = false;
+    browser->page()->runJavaScript(script, [&](const QVariant& v) { result = v, done = true; });
+    QTest::qWaitFor([&] { return done; }, 10000);
+    return result;
+}
+
+}  // namespace
+
+class AppWindowsTest : public QObject {
+    Q_OBJECT
+
+    int ends_ = 0;
+
+    QString PageFile(const QString& name, const QByteArray& html) {
+        const QString path = AppFile(name);
+        Put(path, html);
+        return path;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        SetEndHandler([this] { ++ends_; });
+    }
+    void init() {
+        ends_ = 0;
+        for (const QString& f : {UrlFilePath(), RowsFilePath(), BarPosFilePath()}) QFile::remove(f);
+    }
+
+    // The layout of the first and of every later run, against the worked figures.
+    void placeWindows() {
+        Program program;
+        PlaceWindows(program);
+        const ModuleVariables& v = program.vars;
+        const Twips screenW = SCREEN_W * 15.0f, screenH = SCREEN_H * 15.0f;
+        QCOMPARE(v.Form99Width, screenW);
+        QCOMPARE(v.Form99Height, screenH);
+        QCOMPARE(program.form99().geometry(), QRect(0, 0, SCREEN_W, SCREEN_H));
+
+        const Form0& browser = program.form0();
+        const Form1& panel = program.form1();
+        const Twips firstLeft = screenW / 2 - 3540;  // the panel's design width, 7080
+        const Twips top = (screenH - (5200 + 1485)) / 2;
+        QCOMPARE(browser.Left(), firstLeft);
+        QCOMPARE(browser.Top(), top);
+        QCOMPARE(browser.Width(), 7200.0f);
+        QCOMPARE(browser.Height(), 5200.0f);
+        QCOMPARE(panel.Left(), firstLeft);
+        QCOMPARE(panel.Top(), top + 5200);
+        QCOMPARE(panel.Width(), 7200.0f);
+        QCOMPARE(panel.Height(), 1485.0f);
+        QCOMPARE(v.CropControlsHomeLeft, firstLeft);
+        QCOMPARE(v.CropControlsHomeTop, top);
+        // Equal gaps above the browser window and below the panel.
+        QCOMPARE(browser.Top(), screenH - (panel.Top() + panel.Height()));
+
+        for (int run = 2; run <= 3; ++run) {
+            PlaceWindows(program);
+            QCOMPARE(browser.Left(), screenW / 2 - 3600);
+            QCOMPARE(panel.Left(), browser.Left());
+            QCOMPARE(browser.Top(), top);
+            QCOMPARE(panel.Top(), top + 5200);
+            QCOMPARE(v.CropControlsHomeLeft, browser.Left());
+        }
+        // In pixels: the pair stands where the twips say, the panel in front.
+        QCOMPARE(browser.geometry(),
+                 QRect(TwipsToPixels(browser.Left()), TwipsToPixels(top), 480, 347));
+        QCOMPARE(panel.geometry().topLeft(), QPoint(browser.x(), TwipsToPixels(top + 5200)));
+        QVERIFY(browser.isVisible() && panel.isVisible() && browser.PictureDummy->isVisible());
+        QTRY_COMPARE(QApplication::focusWidget(), panel.TextURL);
+    }
+
+    void startupFirstRun() {
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        QCOMPARE(panel.TextURL->text(), QStringLiteral("http://"));
+        QCOMPARE(panel.TextRowsToCapture->text(), QStringLiteral("1"));
+        QCOMPARE(panel.TextURL->selectedText(), QStringLiteral("http://"));
+        QCOMPARE(Bytes(UrlFilePath()), QByteArray("<missing>"));
+        QCOMPARE(Bytes(RowsFilePath()), QByteArray("<missing>"));
+        QVERIFY(QFileInfo(AppFile("help")).isDir());
+        QVERIFY(!panel.CommandCrop->isEnabled());
+        QCOMPARE(program.vars.StartupDone, 1);
+    }
+
+    void startupRemembers() {
+        const QByteArray address = "http://example.org/" + QByteArray(131, 'a');  // 150 chars
+        Put(UrlFilePath(), address + "\r\n");
+        Put(RowsFilePath(), "9\r\n");
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        QCOMPARE(panel.TextURL->text(), QString::fromLatin1(address));
+        QCOMPARE(panel.TextURL->selectedText(), QString::fromLatin1(address.left(100)));
+        QCOMPARE(panel.TextURL->cursorPosition(), 100);
+        QCOMPARE(panel.TextRowsToCapture->text(), QStringLiteral("9"));  // not clamped yet
+        QCOMPARE(Bytes(RowsFilePath()), QByteArray("9\r\n"));
+        QCOMPARE(Bytes(UrlFilePath()), address + "\r\n");  // the start-up fill writes nothing
+        // Typing replaces the selected part.
+        QTest::keyClicks(panel.TextURL, "x");
+        QCOMPARE(panel.TextURL->text(), u'x' + QString::fromLatin1(address.mid(100)));
+        QCOMPARE(Bytes(UrlFilePath()), "x" + address.mid(100) + "\r\n");
+    }
+
+    void startupEmptyRowsLine() {
+        Put(RowsFilePath(), "\r\n");
+        Put(UrlFilePath(), "\r\n");
+        Program program;
+        Startup(program);
+        QCOMPARE(program.form1().TextRowsToCapture->text(), QString());
+        QCOMPARE(program.form1().TextURL->text(), QString());
+    }
+
+    // Keys typed one at a time into an emptied rows box after start-up.
+    void rowsBox_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("saved");
+        QTest::newRow("7 clamps") << "7"
+                                  << "6" << QByteArray("6\r\n");
+        QTest::newRow("9 clamps") << "9"
+                                  << "6" << QByteArray("6\r\n");
+        QTest::newRow("1 then 2 makes 12") << "12"
+                                           << "6" << QByteArray("6\r\n");
+        QTest::newRow("6 stays") << "6"
+                                 << "6" << QByteArray("6\r\n");
+        QTest::newRow("minus 5 stays") << "-5"
+                                       << "-5" << QByteArray("-5\r\n");
+        QTest::newRow("zero stays") << "0"
+                                    << "0" << QByteArray("0\r\n");
+        QTest::newRow("letters stay") << "ab"
+                                      << "ab" << QByteArray("ab\r\n");
+        QTest::newRow("fraction stays") << "2.5"
+                                        << "2.5" << QByteArray("2.5\r\n");
+        QTest::newRow("3x stays") << "3x"
+                                  << "3x" << QByteArray("3x\r\n");
+        QTest::newRow("hex above 6 clamps") << "&H7"
+                                            << "6" << QByteArray("6\r\n");
+    }
+    void rowsBox() {
+        QFETCH(QString, typed);
+        QFETCH(QString, shown);
+        QFETCH(QByteArray, saved);
+        Program program;
+        Startup(program);
+        QLineEdit* rows = program.form1().TextRowsToCapture;
+        rows->clear();
+        QCOMPARE(Bytes(RowsFilePath()), QByteArray("\r\n"));
+        QTest::keyClicks(rows, typed);
+        QCOMPARE(rows->text(), shown);
+        QCOMPARE(Bytes(RowsFilePath()), saved);
+        QCOMPARE(program.vars.RowsBusy, 0);
+    }
+
+    void rowsBoxOneThenTwo() {
+        Program program;
+        Startup(program);
+        QLineEdit* rows = program.form1().TextRowsToCapture;
+        rows->clear();
+        QTest::keyClicks(rows, "1");
+        QCOMPARE(rows->text(), QStringLiteral("1"));
+        QCOMPARE(Bytes(RowsFilePath()), QByteArray("1\r\n"));
+        QTest::keyClicks(rows, "2");
+        QCOMPARE(rows->text(), QStringLiteral("6"));
+    }
+
+    void enterOpensTrimmedAddress() {
+        const QString page = PageFile("trim.html", "<title>trimmed</title><body>ok</body>");
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        Form0& browser = program.form0();
+        browser.hide();
+        const QString typed = QStringLiteral("   file://") + page + QStringLiteral("  ");
+        panel.TextURL->setText(typed);
+        QCOMPARE(Bytes(UrlFilePath()), typed.toLocal8Bit() + "\r\n");
+        QTest::keyClick(panel.TextURL, Qt::Key_Return);
+        QVERIFY(WaitForLoad(browser.WebBrowser1));
+        QCOMPARE(browser.WebBrowser1->url(), QUrl(QStringLiteral("file://") + page));
+        QCOMPARE(browser.WebBrowser1->title(), QStringLiteral("trimmed"));
+        QCOMPARE(panel.TextURL->text(), typed);
+        QVERIFY(browser.isVisible());
+        QVERIFY(!browser.PictureDummy->isVisible());
+    }
+
+    void openWebpageDialog() {
+        const QString page = PageFile("chosen.html", "<title>chosen</title>");
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        Form0& browser = program.form0();
+        CommonDialog& dialog = browser.CommonDialog1;
+        QList<CommonDialog> asked;
+        std::optional<QString> answer = page;
+        dialog.SetBackend([&](DialogKind kind, const CommonDialog& d) {
+            if (kind == DialogKind::Open) asked << d;
+            return answer;
+        });
+
+        // Cancel: nothing changes.
+        answer.reset();
+        const QString before = panel.TextURL->text();
+        QTest::mouseClick(panel.CommandGetLocalFile, Qt::LeftButton);
+        QCOMPARE(asked.size(), 1);
+        QCOMPARE(asked[0].InitDir, AppPath());
+        QCOMPARE(asked[0].DialogTitle, QStringLiteral("Open Webpage"));
+        QCOMPARE(asked[0].Filter, QStringLiteral("Webpages (*.htm;*.html;*.mht)|*.htm;*.html;"
+                                                 "*.mht|All files (*.*)|*.*"));
+        QVERIFY(asked[0].CancelError);
+        QCOMPARE(panel.TextURL->text(), before);
+        QCOMPARE(Bytes(UrlFilePath()), QByteArray("<missing>"));
+        QVERIFY(browser.PictureDummy->isVisible());
+
+        // A chosen file opens as a file:// address.
+        answer = page;
+        QTest::mouseClick(panel.CommandGetLocalFile, Qt::LeftButton);
+        const QString address = QStringLiteral("file://") + page;
+        QCOMPARE(panel.TextURL->text(), address);
+        QCOMPARE(Bytes(UrlFilePath()), address.toLocal8Bit() + "\r\n");
+        QVERIFY(WaitForLoad(browser.WebBrowser1));
+        QCOMPARE(browser.WebBrowser1->title(), QStringLiteral("chosen"));
+        QVERIFY(!browser.PictureDummy->isVisible());
+
+        // The next dialog starts from the file chosen last.
+        QTest::mouseClick(panel.CommandGetLocalFile, Qt::LeftButton);
+        QCOMPARE(asked.last().InitDir, page);
+        QCOMPARE(asked.last().FileName, page);
+    }
+
+    void escapeEndsFromEveryBox() {
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        QTest::keyClick(panel.TextURL, Qt::Key_Escape);
+        QCOMPARE(ends_, 1);
+        QTest::keyClick(panel.TextRowsToCapture, Qt::Key_Escape);
+        QCOMPARE(ends_, 2);
+        QTest::keyClick(panel.TextURL, Qt::Key_A);
+        QCOMPARE(ends_, 2);
+    }
+
+    void backgroundClickTogglesBrowser() {
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        Form0& browser = program.form0();
+        QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!browser.isVisible());
+        QTest::mouseClick(&panel, Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
+        QVERIFY(browser.isVisible());
+        QVERIFY(panel.isVisible());
+        // A press on a control is not a press on the background.
+        QTest::mouseClick(panel.TextURL, Qt::LeftButton);
+        QVERIFY(browser.isVisible());
+    }
+
+    void keyOnBrowserWindowEnds() {
+        Program program;
+        Startup(program);
+        Form0& browser = program.form0();
+        QVERIFY(browser.PictureDummy->isVisible());
+        QTest::keyClick(browser.PictureDummy, Qt::Key_Q);
+        QCOMPARE(ends_, 1);
+        QTest::keyClick(&browser, Qt::Key_Escape);
+        QCOMPARE(ends_, 2);
+    }
+
+    void keyTypedIntoPageGoesToPage() {
+        const QString page =
+            PageFile("form.html", "<body><input id=f autofocus><p>a form</p></body>");
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        Form0& browser = program.form0();
+        panel.TextURL->setText(QStringLiteral("file://") + page);
+        QTest::keyClick(panel.TextURL, Qt::Key_Return);
+        QVERIFY(WaitForLoad(browser.WebBrowser1));
+        browser.activateWindow();
+        browser.WebBrowser1->setFocus();
+        QWidget* target = browser.WebBrowser1->focusProxy();
+        QVERIFY(target);
+        QTRY_VERIFY(target->hasFocus());
+        RunScript(browser.WebBrowser1, "document.getElementById('f').focus()");
+        QTest::keyClicks(target, "hello");
+        QTRY_COMPARE(
+            RunScript(browser.WebBrowser1, "document.getElementById('f').value").toString(),
+            QStringLiteral("hello"));
+        // A key the page does not use comes back to the window; it is still the page's.
+        RunScript(browser.WebBrowser1, "document.activeElement.blur()");
+        QTest::keyClick(target, Qt::Key_Q);
+        QTest::qWait(300);
+        QCOMPARE(ends_, 0);
+    }
+
+    void help_data() {
+        QTest::addColumn<bool>("present");
+        QTest::newRow("help document present") << true;
+        QTest::newRow("help document missing") << false;
+    }
+    void help() {
+        QFETCH(bool, present);
+        Program program;
+        Startup(program);
+        QFile::remove(HelpFilePath());
+        if (present) Put(HelpFilePath(), "<title>help</title>");
+        QList<std::pair<QString, int>> opened;
+        SetDocumentOpener([&](const QString& what, int show) {
+            opened << std::make_pair(what, show);
+            return true;
+        });
+        QTest::mouseClick(program.form1().CommandHelp, Qt::LeftButton);
+        QTest::mouseClick(program.form1().CommandHelp, Qt::LeftButton);
+        SetDocumentOpener(nullptr);
+        const auto expected = present ? std::make_pair(HelpFilePath(), 1)
+                                      : std::make_pair(program.form0().LabelHelpURL->text(), 3);
+        QCOMPARE(opened, (QList<std::pair<QString, int>>{expected, expected}));
+    }
+};
+
+GLIMPA_TEST_MAIN(AppWindowsTest, SCREEN_W, SCREEN_H)
+#include "app_windows_test.moc"

@@ -1,0 +1,191 @@
+// The number reading and printing, and the settings files byte for byte.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/settings_files.h"
+#include "platform/print_number.h"
+#include "platform/program_folder.h"
+#include "platform/sequential_file.h"
+#include "platform/val.h"
+
+class CoreTextTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+
+    QByteArray Bytes(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+    void Put(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { SetAppPathOverride(folder_.path()); }
+    void init() {
+        for (const QString& f : {UrlFilePath(), RowsFilePath(), BarPosFilePath()}) QFile::remove(f);
+    }
+
+    void val_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("letters") << "abc" << 0.0;
+        QTest::newRow("digits then letters") << "3x" << 3.0;
+        QTest::newRow("space inside digits") << "1 2" << 12.0;
+        QTest::newRow("tab and line feed inside") << "\t1\n2 " << 12.0;
+        QTest::newRow("carriage return ends") << "7\r8" << 7.0;
+        QTest::newRow("negative") << "-5" << -5.0;
+        QTest::newRow("sign apart from digits") << "- 5" << -5.0;
+        QTest::newRow("plus") << "+7" << 7.0;
+        QTest::newRow("two signs") << "--5" << 0.0;
+        QTest::newRow("fraction") << "2.5" << 2.5;
+        QTest::newRow("leading point") << ".5" << 0.5;
+        QTest::newRow("negative leading point") << "-.5" << -0.5;
+        QTest::newRow("trailing point") << "5." << 5.0;
+        QTest::newRow("second point ends") << "1.2.3" << 1.2;
+        QTest::newRow("comma ends") << "1,5" << 1.0;
+        QTest::newRow("exponent") << "1e3" << 1000.0;
+        QTest::newRow("negative exponent") << "1E-2" << 0.01;
+        QTest::newRow("D exponent") << "1d2" << 100.0;
+        QTest::newRow("exponent without digits") << "1e" << 1.0;
+        QTest::newRow("exponent sign without digits") << "4e+x" << 4.0;
+        QTest::newRow("exponent then letters") << "3e2x" << 300.0;
+        QTest::newRow("hex") << "&H10" << 16.0;
+        QTest::newRow("hex lower case") << "&hff" << 255.0;
+        QTest::newRow("hex 16-bit wraps") << "&HFFFF" << -1.0;
+        QTest::newRow("hex 32-bit") << "&H10000" << 65536.0;
+        QTest::newRow("hex 32-bit wraps") << "&HFFFFFFFF" << -1.0;
+        QTest::newRow("hex without digits") << "&Hxyz" << 0.0;
+        QTest::newRow("octal") << "&O17" << 15.0;
+        QTest::newRow("octal stops at 8") << "&o178" << 15.0;
+        QTest::newRow("unknown radix") << "&X10" << 0.0;
+        QTest::newRow("C hex is not hex") << "0x10" << 0.0;
+        QTest::newRow("non-ASCII digit") << QString::fromUtf8("\xef\xbc\x96") << 0.0;
+        QTest::newRow("spaces around") << "  6  " << 6.0;
+    }
+    void val() {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(Val(text), value);
+    }
+
+    void printNumber_data() {
+        QTest::addColumn<float>("value");
+        QTest::addColumn<QString>("printed");
+        QTest::newRow("whole") << 1500.0f << " 1500 ";
+        QTest::newRow("zero") << 0.0f << " 0 ";
+        QTest::newRow("negative zero") << -0.0f << " 0 ";
+        QTest::newRow("negative") << -60.0f << "-60 ";
+        QTest::newRow("half") << 22.5f << " 22.5 ";
+        QTest::newRow("no leading zero") << 0.5f << " .5 ";
+        QTest::newRow("negative fraction") << -0.25f << "-.25 ";
+        QTest::newRow("tenth, shortest") << 0.1f << " .1 ";
+        QTest::newRow("seven digits") << (1.0f / 3.0f) << " .3333333 ";
+        QTest::newRow("largest plain") << 1234567.0f << " 1234567 ";
+        QTest::newRow("exponent beyond seven digits") << 12345678.0f << " 1.234568E+07 ";
+    }
+    void printNumber() {
+        QFETCH(float, value);
+        QFETCH(QString, printed);
+        QCOMPARE(PrintNumber(value), printed);
+    }
+
+    void settingLineWrite() {
+        QVERIFY(WriteSettingLine(UrlFilePath(), QStringLiteral("abc")));
+        QCOMPARE(Bytes(UrlFilePath()), QByteArray("abc\r\n"));
+        QVERIFY(WriteSettingLine(RowsFilePath(), QString()));
+        QCOMPARE(Bytes(RowsFilePath()), QByteArray("\r\n"));
+        // Each write replaces the file; nothing is appended.
+        QVERIFY(WriteSettingLine(UrlFilePath(), QStringLiteral("x")));
+        QCOMPARE(Bytes(UrlFilePath()), QByteArray("x\r\n"));
+    }
+
+    void settingLineRead_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("zero bytes") << QByteArray("") << false << "";
+        QTest::newRow("only CR LF") << QByteArray("\r\n") << true << "";
+        QTest::newRow("CR LF") << QByteArray("http://a\r\nrest\r\n") << true << "http://a";
+        QTest::newRow("lone LF") << QByteArray("6\nrest") << true << "6";
+        QTest::newRow("lone CR") << QByteArray("6\rrest") << true << "6";
+        QTest::newRow("no line end") << QByteArray("abc") << true << "abc";
+        QTest::newRow("spaces kept") << QByteArray("  a b  \r\n") << true << "  a b  ";
+    }
+    void settingLineRead() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, found);
+        QFETCH(QString, line);
+        Put(UrlFilePath(), bytes);
+        const auto read = ReadSettingLine(UrlFilePath());
+        QCOMPARE(read.has_value(), found);
+        if (found) QCOMPARE(*read, line);
+    }
+
+    void missingSettingFile() { QVERIFY(!ReadSettingLine(UrlFilePath())); }
+
+    void barPositionsWrite() {
+        QVERIFY(WriteBarPositions({240, 480, 840, 1680}));
+        QCOMPARE(Bytes(BarPosFilePath()), QByteArray(" 240 \r\n 480 \r\n 840 \r\n 1680 \r\n"));
+        QVERIFY(WriteBarPositions({-60, 22.5f, 0, 1500}));
+        QCOMPARE(Bytes(BarPosFilePath()), QByteArray("-60 \r\n 22.5 \r\n 0 \r\n 1500 \r\n"));
+    }
+
+    void barPositionsRead_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<QList<float>>("values");  // NaN marks a value that is not a number
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("as written") << QByteArray(" 240 \r\n 480 \r\n 840 \r\n 1680 \r\n") << true
+                                    << QList<float>{240, 480, 840, 1680};
+        QTest::newRow("three lines")
+            << QByteArray(" 1 \r\n 2 \r\n 3 \r\n") << false << QList<float>{};
+        QTest::newRow("word on line 2") << QByteArray(" 90 \r\nabc\r\n 60 \r\n 750 \r\n") << true
+                                        << QList<float>{90, nan, 60, 750};
+        QTest::newRow("lone LF, fractions, signs")
+            << QByteArray("22.5\n-.5\n+3\n1e2\n") << true << QList<float>{22.5f, -0.5f, 3, 100};
+        QTest::newRow("number glued to word")
+            << QByteArray("12abc 1 2 3") << true << QList<float>{nan, 1, 2, 3};
+        QTest::newRow("comma separated, blank lines")
+            << QByteArray("1,2\r\n\r\n3,4") << true << QList<float>{1, 2, 3, 4};
+        QTest::newRow("empty") << QByteArray() << false << QList<float>{};
+    }
+    void barPositionsRead() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, found);
+        QFETCH(QList<float>, values);
+        Put(BarPosFilePath(), bytes);
+        const auto read = ReadBarPositions();
+        QCOMPARE(read.has_value(), found);
+        if (!found) return;
+        for (int i = 0; i < 4; ++i) {
+            if (std::isnan(values[i])) {
+                QVERIFY2(!(*read)[i], qPrintable(QString::number(i)));
+            } else {
+                QVERIFY((*read)[i]);
+                QCOMPARE(*(*read)[i], values[i]);
+            }
+        }
+    }
+
+    void barPositionsRoundTrip() {
+        const std::array<float, 4> places{-135.5f, 0.25f, 1e6f, 33.33f};
+        QVERIFY(WriteBarPositions(places));
+        const auto read = ReadBarPositions();
+        QVERIFY(read);
+        for (int i = 0; i < 4; ++i) QCOMPARE(*(*read)[i], places[i]);
+    }
+
+    void writeToMissingFolderFails() {
+        QVERIFY(!PrintLines(folder_.filePath(QStringLiteral("no/such/url.txt")), {"x"}));
+        QVERIFY(!WriteSettingLine(folder_.filePath(QStringLiteral("no/rows.txt")), "1"));
+    }
+};
+
+QTEST_GUILESS_MAIN(CoreTextTest)
+#include "core_text_test.moc"
