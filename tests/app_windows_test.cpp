@@ -39,7 +39,7 @@ QVariant RunScript(WebBrowser* browser, const QString& script) {
     QVariant result;
     bool done = false;
     browser->page()->runJavaScript(script, [&](const QVariant& v) { result = v, done = true; });
-    QTest::qWaitFor([&] { return done; }, 10000);
+    if (!QTest::qWaitFor([&] { return done; }, 10000)) qWarning("script did not answer");
     return result;
 }
 
