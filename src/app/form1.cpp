@@ -27,6 +27,7 @@ QLineEdit* TextBox(QWidget* parent, const QString& text, Twips l, Twips t, Twips
     auto* box = new QLineEdit(text, parent);
     box->setGeometry(TwipsToPixels(l), TwipsToPixels(t), TwipsToPixels(w), TwipsToPixels(h));
     box->setFrame(false);
+    box->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #9a9a9a; background: white; }"));
     return box;
 }
 
@@ -73,6 +74,7 @@ Form1::Form1(Program& program) : program_(program) {
     CommandSaveAs = Button(this, QStringLiteral("SaveAs.."), {57, 33}, 5880, 720);
     CommandGetLocalFile = Button(this, QStringLiteral("Get Webfile from HD"), {113, 33}, 480, 720);
     TextRowsToCapture = TextBox(this, QStringLiteral("1"), 2280, 840, 375, 285);
+    TextRowsToCapture->setToolTip(Label1->text());
     CommandCrop = Button(this, QStringLiteral("Crop"), {57, 33}, 3720, 720);
     CommandCrop->setEnabled(false);
     PictureJPGOptions = new JpgOptionsPanel(program_, this);

@@ -2,6 +2,7 @@
 
 #include <QBitmap>
 #include <QFont>
+#include <QFontMetrics>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -106,8 +107,12 @@ QImage ButtonFace(QSize size, const QString& word) {
     const QRect face = DrawFrame(p, image.rect(), 4);
     p.setRenderHint(QPainter::TextAntialiasing);
     QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(11);
     font.setBold(true);
+    // The largest size up to 11 pixels at which the word fits the face.
+    for (int px = 11; px >= 6; --px) {
+        font.setPixelSize(px);
+        if (QFontMetrics(font).horizontalAdvance(word) <= face.width() - 2) break;
+    }
     p.setFont(font);
     p.setPen(kNavy);
     p.drawText(face, Qt::AlignCenter, word);

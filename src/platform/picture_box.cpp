@@ -11,11 +11,13 @@ PictureBox::PictureBox(QWidget* parent, QColor background)
 void PictureBox::TwipsChanged() {
     const QSize size(width(), height());
     if (image_.size() == size) return;
-    // Resizing keeps what was drawn where it still fits, like a persistent bitmap.
+    // Resizing keeps what was drawn where it still fits, like a persistent bitmap;
+    // the background picture shows wherever the old drawing did not reach.
     QImage grown(size, QImage::Format_RGB32);
     grown.fill(background_);
-    if (!image_.isNull()) {
+    if (!picture_.isNull() || !image_.isNull()) {
         QPainter painter(&grown);
+        painter.drawImage(0, 0, picture_);
         painter.drawImage(0, 0, image_);
     }
     image_ = std::move(grown);
