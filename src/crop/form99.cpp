@@ -64,6 +64,8 @@ Form99::Form99(Program& program) : program_(program) {
     PictureCropControls->setFocusPolicy(Qt::ClickFocus);
 
     dragOutline_ = new QRubberBand(QRubberBand::Rectangle, this);
+    // The outline follows the pointer but never stands between it and a drop place.
+    dragOutline_->setAttribute(Qt::WA_TransparentForMouseEvents);
     dragOutline_->hide();
 
     // Key preview and mouse routing: the window sees every child's events first.

@@ -103,7 +103,6 @@ bool Form99::PlaceAt(QPoint windowPixel, DragPlace& place, DragFrames& frames) c
     frames.panel = {PictureCropControls->Left(), PictureCropControls->Top()};
     frames.picture = {PictureWhopper->Left(), PictureWhopper->Top()};
     QWidget* under = childAt(windowPixel);
-    if (under == dragOutline_) return false;
     // Walk up from the innermost widget to the first object that takes drops.
     for (QWidget* w = under; w; w = w->parentWidget()) {
         if (w == this) break;
