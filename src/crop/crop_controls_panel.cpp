@@ -13,11 +13,11 @@ QRect PixelRect(Twips l, Twips t, Twips w, Twips h) {
 }
 
 // The design's "MS Sans Serif" is a Windows bitmap font; the nearest sans font of the
-// system stands in at the same point size.
+// system (Liberation Sans shares Arial's metrics) stands in at the same point size.
 QFont SansFont(qreal points, bool bold) {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+                      QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(points);
     font.setBold(bold);

@@ -25,10 +25,10 @@ bool Form99::eventFilter(QObject* watched, QEvent* event) {
             }
             return RouteMousePress(watched);
         case QEvent::MouseMove:
-            if (dragging_)
-                MovePanelDrag(
-                    mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition()).toPoint());
-            return false;
+            if (!dragging_) return false;
+            MovePanelDrag(
+                mapFromGlobal(static_cast<QMouseEvent*>(event)->globalPosition()).toPoint());
+            return true;
         case QEvent::MouseButtonRelease:
             if (!dragging_) return false;
             EndPanelDrag(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
