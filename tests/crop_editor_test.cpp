@@ -416,15 +416,6 @@ class CropEditorTest : public QObject {
         QCOMPARE(panel->pos(), before + QPoint(40, 20));
     }
 
-    void pressAndReleaseInPlaceMovesNothing() {
-        OpenEditor();
-        CropControlsPanel* panel = Editor().PictureCropControls;
-        const QPoint before = panel->pos();
-        QTest::mouseClick(&Editor(), Qt::LeftButton, {}, before + QPoint(3, 3));
-        QCOMPARE(panel->pos(), before);
-        QCOMPARE(Editor().Drag().DragStarted, 0);
-    }
-
     void cleanupTestCase() { program_.reset(); }
 };
 

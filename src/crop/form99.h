@@ -3,7 +3,7 @@
 // Shows the composite with its four red cropping bars and the coordinate panel; the
 // geometry lives in CropEditorModel and the panel drag in PanelDrag, the window only
 // shows them and routes input to them.
-#include <QPointer>
+#include <array>
 #include <memory>
 
 #include "crop/crop_controls_panel.h"

@@ -36,8 +36,10 @@ bool Form99::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonDblClick:
             if (watched == this) return false;
             if (watched == PictureWhopper) PictureWhopper_DblClick();
-            // Double-clicks elsewhere (a bar, the panel, the result) do nothing and must
-            // not reach the picture or the window underneath.
+            // A box selects the word; double-clicks elsewhere (a bar, the panel, the
+            // result) do nothing and must not reach the picture or the window underneath.
+            if (const auto* box = qobject_cast<QLineEdit*>(watched); box && box->isEnabled())
+                return false;
             return true;
         default:
             return false;
