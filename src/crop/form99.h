@@ -1,13 +1,20 @@
 #pragma once
 // The crop editor: frameless over the whole screen, behind the other two windows.
-// Shows the composite with its four red cropping bars and the coordinate panel.
+// Shows the composite with its four red cropping bars and the coordinate panel; the
+// geometry lives in CropEditorModel and the panel drag in PanelDrag, the window only
+// shows them and routes input to them.
+#include <array>
 #include <memory>
 
+#include "crop/crop_controls_panel.h"
+#include "crop/crop_editor_model.h"
+#include "crop/panel_drag.h"
 #include "platform/picture_box.h"
 #include "platform/twipped.h"
 
 class Program;
 class cGdiPlus;
+class QRubberBand;
 
 class Form99 : public Twipped<QWidget> {
     Q_OBJECT
@@ -21,7 +28,28 @@ class Form99 : public Twipped<QWidget> {
     // Writes the cropped picture to SavePath as PNG (the Save As command's PNG branch).
     void Do_PNG_Save();
 
-    PictureBox* PictureCropControls;
+    // The editor's procedures, each keeping the widgets in step with the model.
+    void ResetCropBars();
+    void UpdateCropBoxes();
+    void ApplyCropBoxes();
+    void ApplyBarPositions(const BarPositions& places);
+    void ShowCropView();
+    void HideCropView();
+
+    // Handlers, callable as the window system calls them.
+    void Form_KeyDown(int keyCode, int shift);
+    void Form_Click();
+    void Form_DblClick();
+    void Form_MouseDown();
+    void PictureCropped_MouseDown();
+    void PictureWhopper_DblClick();
+    void CropPicture();
+
+    const CropEditorModel& Model() const { return model_; }
+    const PanelDrag& Drag() const { return drag_; }
+    int SelectedObject() const { return model_.SelectedObject; }
+
+    CropControlsPanel* PictureCropControls;
     PictureBox* PictureCropped;
     PictureBox* PictureBuffer;
     PictureBox* PictureWhopper;
@@ -32,6 +60,40 @@ class Form99 : public Twipped<QWidget> {
 
     std::unique_ptr<cGdiPlus> PngWriter;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
   private:
+    // The picture and its bars, in the order they are shown and hidden.
+    std::array<QWidget*, 5> CropView() const;
+    // Model <-> widgets.
+    void PullPicture();
+    void PushPicture();
+    void PushBars();
+    void PushBoxes();
+    void PullBoxes();
+
+    void BringOtherWindowsForward();
+    bool PreviewKey(QObject* watched, QKeyEvent* key);
+    bool RouteMousePress(QObject* watched);
+
+    // The panel drag, fed with pointer positions in the window's pixels.
+    void StartPanelDrag(QPoint windowPixel);
+    void MovePanelDrag(QPoint windowPixel);
+    void EndPanelDrag(QPoint globalPixel);
+    bool PlaceAt(QPoint windowPixel, DragPlace& place, DragFrames& frames) const;
+    TwipPoint Report(DragPlace place, const DragFrames& frames, QPoint windowPixel) const;
+
     Program& program_;
+    CropEditorModel model_;
+    PanelDrag drag_;
+    bool dragging_ = false;
+    QPoint dragGrabOffset_;
+    QRubberBand* dragOutline_ = nullptr;
+    bool forwardingKey_ = false;
+    bool pressedOnBackground_ = false;
 };

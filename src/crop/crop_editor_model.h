@@ -1,0 +1,76 @@
+#pragma once
+// The crop editor without its window: the composite's place, the four cropping bars,
+// the object the arrow keys move and the six coordinate box texts. The window only
+// shows this state and routes input to it.
+#include <QRect>
+#include <QString>
+#include <array>
+
+#include "app/settings_files.h"
+#include "crop/crop_geometry.h"
+
+// Windows key codes and shift bits, as the editor's handlers compare them.
+namespace keycode {
+inline constexpr int Esc = 27;
+inline constexpr int Left = 37;
+inline constexpr int Up = 38;
+inline constexpr int Right = 39;
+inline constexpr int Down = 40;
+inline constexpr int F2 = 113;
+inline constexpr int F3 = 114;
+inline constexpr int F4 = 115;
+inline constexpr int ShiftMask = 1;
+inline constexpr int CtrlMask = 2;
+inline constexpr int AltMask = 4;
+}  // namespace keycode
+
+// What a key press in the editor window asks for, in the order the window tests them.
+enum class EditorKey { TogglePanel, ResetBars, BringWindowsForward, Escape, Move };
+EditorKey ClassifyEditorKey(int keyCode);
+
+// SelectedObject values.
+namespace selected {
+inline constexpr int Picture = 0;
+inline constexpr int HorizBar1 = 1;
+inline constexpr int HorizBar2 = 2;
+inline constexpr int VerticalBar1 = 3;
+inline constexpr int VerticalBar2 = 4;
+}  // namespace selected
+
+// The crop rectangle inside the bars, in twips of picture coordinates.
+struct CropEdges {
+    Twips x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+};
+
+class CropEditorModel {
+  public:
+    enum Box { TextLeft, TextRight, TextTop, TextBottom, TextWidthW, TextHeightH, BoxCount };
+    inline static constexpr Twips kBarThickness = 60;
+
+    CropEditorModel();
+
+    // PictureWhopper; its width and height come from the composite.
+    TwipRect Picture;
+    TwipRect HorizBar1, HorizBar2, VerticalBar1, VerticalBar2;
+    // The screen width, which gives the horizontal bars their length.
+    Twips Form99Width = 0;
+    int SelectedObject = selected::Picture;
+    std::array<QString, BoxCount> Boxes;
+
+    void ResetCropBars();
+    void UpdateCropBoxes();
+    // Reads the four editable box texts and moves the bars to match.
+    void ApplyCropBoxes();
+    // The saved places of a previous crop, each one applied only when it was readable.
+    void ApplyBarPositions(const BarPositions& places);
+    std::array<float, 4> BarPositionsToSave() const;
+
+    // A key that reaches the movement row of the key table: moves the selected object
+    // by 15 twips, or 120 with SHIFT alone; nothing with CTRL or ALT held.
+    void MoveSelected(int keyCode, int shift);
+
+    CropEdges Edges() const;
+    // Left, Top, Right - Left, Bottom - Top exactly as the boxes show them; the crop
+    // copies these pixel columns and rows of the composite.
+    QRect CropPixels() const;
+};

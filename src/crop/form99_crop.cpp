@@ -1,0 +1,44 @@
+// The crop: a double-click on the composite saves the bar places, copies the pixels
+// inside the bars into the result box and cropped.bmp, and hands the screen back to
+// the control panel.
+#include "app/form0.h"
+#include "app/form1.h"
+#include "app/program.h"
+#include "app/settings_files.h"
+#include "crop/crop_image.h"
+#include "crop/form99.h"
+#include "platform/beep.h"
+#include "platform/bitmap_file.h"
+#include "platform/program_folder.h"
+
+void Form99::PictureWhopper_DblClick() {
+    // Saved first: a crop that is refused still leaves the places for next time.
+    WriteBarPositions(model_.BarPositionsToSave());
+    CropPicture();
+    PictureWhopper->hide();
+    PictureCropped->show();
+    PictureCropControls->SetLeft(program_.vars.CropControlsHomeLeft);
+    PictureCropControls->SetTop(program_.vars.CropControlsHomeTop);
+    Form1& panel = program_.form1();
+    panel.show();
+    Form0& browser = program_.form0();
+    browser.raise();
+    browser.activateWindow();
+    panel.raise();
+    panel.activateWindow();
+}
+
+void Form99::CropPicture() {
+    // The pixels the boxes name: columns Left..Right-1, rows Top..Bottom-1, taken from
+    // the composite itself so that nothing lying over it on screen is copied. Bars
+    // that cross (an empty or negative rectangle) leave the previous result alone.
+    const QRect area = model_.CropPixels();
+    const QImage cropped = CropComposite(PictureWhopper->Image(), area);
+    if (!cropped.isNull()) {
+        PictureCropped->SetWidth(PixelsToTwips(area.width()));
+        PictureCropped->SetHeight(PixelsToTwips(area.height()));
+        PictureCropped->PaintPicture(cropped, 0, 0);
+        SavePicture(PictureCropped->Image(), AppFile(QStringLiteral("cropped.bmp")));
+    }
+    Beep();
+}

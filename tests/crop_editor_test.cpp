@@ -1,0 +1,423 @@
+// The crop editor as a window: opening with saved bar places, typing, keys, the crop
+// itself checked pixel by pixel against a composite whose colours encode x and y, and
+// dragging the coordinate panel.
+// Mouse events go through the window, as the window system delivers them: to the
+// widget under the pointer, and to the pressed widget until the button is released.
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <memory>
+
+#include "app/form0.h"
+#include "app/form1.h"
+#include "app/place_windows.h"
+#include "app/program.h"
+#include "crop/crop_command.h"
+#include "crop/form99.h"
+#include "platform/beep.h"
+#include "platform/bitmap_file.h"
+#include "platform/end_program.h"
+#include "platform/print_number.h"
+#include "platform/program_folder.h"
+#include "support/test_main.h"
+
+namespace {
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+constexpr int kCompositeHeight = 2 * kScreenHeight;
+
+// Every pixel of the test composite tells where it is.
+QRgb PatternAt(int x, int y) {
+    return qRgb(x & 255, y & 255, ((x >> 8) << 4) | (y >> 8));
+}
+
+QImage Pattern() {
+    QImage image(kScreenWidth, kCompositeHeight, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, PatternAt(x, y));
+    return image;
+}
+
+QList<float> BarPlaces(const Form99& editor) {
+    const auto places = editor.Model().BarPositionsToSave();
+    return {places[0], places[1], places[2], places[3]};
+}
+
+QStringList BoxTexts(const Form99& editor) {
+    QStringList texts;
+    for (const QLineEdit* box : editor.PictureCropControls->Boxes()) texts << box->text();
+    return texts;
+}
+
+void WriteFile(const QString& name, const QByteArray& content) {
+    QFile file(AppFile(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+}
+
+QByteArray ReadFile(const QString& name) {
+    QFile file(AppFile(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The window point at the middle of a widget inside the editor.
+QPoint CentreIn(const Form99& editor, const QWidget* widget) {
+    return widget->mapTo(&editor, widget->rect().center());
+}
+
+}  // namespace
+
+class CropEditorTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Program> program_;
+    int ends_ = 0;
+
+    Form99& Editor() { return program_->form99(); }
+
+    void OpenEditor() {
+        Form99& editor = Editor();
+        editor.PictureWhopper->SetRect(0, 0, PixelsToTwips(kScreenWidth),
+                                       PixelsToTwips(kCompositeHeight));
+        editor.PictureWhopper->PaintPicture(Pattern(), 0, 0);
+        CommandCrop_Click(*program_);
+    }
+
+    void DoubleClickPicture() {
+        Form99& editor = Editor();
+        const QPoint spot(900, 740);
+        QCOMPARE(editor.childAt(spot), editor.PictureWhopper);
+        QTest::mouseDClick(&editor, Qt::LeftButton, {}, spot);
+    }
+
+    void Type(QLineEdit* box, const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        SetEndHandler([this] { ++ends_; });
+        program_ = std::make_unique<Program>();
+        PlaceWindows(*program_);
+    }
+
+    void init() {
+        QFile::remove(AppFile(QStringLiteral("barpos.txt")));
+        QFile::remove(AppFile(QStringLiteral("cropped.bmp")));
+        ends_ = 0;
+        Form1& panel = program_->form1();
+        panel.hide();
+        program_->form0().hide();
+        Form99& editor = Editor();
+        editor.PictureCropControls->show();
+        editor.PictureCropControls->SetLeft(program_->vars.CropControlsHomeLeft);
+        editor.PictureCropControls->SetTop(program_->vars.CropControlsHomeTop);
+        editor.PictureWhopper->SetLeft(0);
+        editor.PictureWhopper->SetTop(0);
+    }
+
+    void opensWithSavedPlaces_data() {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<float>>("places");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("no file") << QByteArray() << QList<float>{0, 500, 0, 500}
+                                 << QStringList{"4", "33", "4", "33", "29", "29"};
+        QTest::newRow("four places") << QByteArray(" 240 \r\n 480 \r\n 840 \r\n 1680 \r\n")
+                                     << QList<float>{240, 480, 840, 1680}
+                                     << QStringList{"20", "32", "60", "112", "12", "52"};
+        QTest::newRow("three lines")
+            << QByteArray(" 240 \r\n 480 \r\n 840 \r\n") << QList<float>{0, 500, 0, 500}
+            << QStringList{"4", "33", "4", "33", "29", "29"};
+        QTest::newRow("a word on line 2") << QByteArray(" 240 \r\nabc\r\n 840 \r\n 1680 \r\n")
+                                          << QList<float>{240, 500, 840, 1680}
+                                          << QStringList{"20", "33", "60", "112", "13", "52"};
+    }
+    void opensWithSavedPlaces() {
+        QFETCH(QByteArray, file);
+        QFETCH(QList<float>, places);
+        QFETCH(QStringList, boxes);
+        if (!file.isNull()) WriteFile(QStringLiteral("barpos.txt"), file);
+        Form99& editor = Editor();
+        editor.PictureCropControls->SetLeft(1500);
+        editor.PictureCropControls->SetTop(900);
+        OpenEditor();
+        QCOMPARE(BarPlaces(editor), places);
+        QCOMPARE(BoxTexts(editor), boxes);
+        QVERIFY(editor.isVisible());
+        QVERIFY(editor.PictureWhopper->isVisible());
+        QVERIFY(editor.PictureVerticalBar2->isVisible());
+        QVERIFY(editor.PictureCropped->isHidden());
+        // Full-length bars whatever the saved places.
+        QCOMPARE(editor.PictureVerticalBar1->height(), kCompositeHeight);
+        QCOMPARE(editor.PictureHorizBar1->width(), 2 * kScreenWidth);
+        QCOMPARE(program_->vars.CropControlsHomeLeft, Twips(1500));
+        QCOMPARE(program_->vars.CropControlsHomeTop, Twips(900));
+    }
+
+    // Bars from barpos.txt; the crop must be exactly the pixels the boxes name, and the
+    // bars on screen must border exactly those pixels.
+    void cropCopiesInsideTheBars_data() {
+        QTest::addColumn<QList<float>>("places");
+        QTest::addColumn<QRect>("area");
+        QTest::newRow("defaults") << QList<float>{0, 500, 0, 500} << QRect(4, 4, 29, 29);
+        QTest::newRow("saved") << QList<float>{240, 480, 840, 1680} << QRect(20, 60, 12, 52);
+        QTest::newRow("between pixels")
+            << QList<float>{507, 1003, 22.5, 3007.5} << QRect(37, 5, 29, 195);
+        QTest::newRow("reversed") << QList<float>{1680, 240, 1680, 840} << QRect(20, 60, 92, 52);
+        QTest::newRow("past the right edge")
+            << QList<float>{15000, 16500, 22500, 24000} << QRect(1004, 1504, 96, 96);
+        QTest::newRow("left of the picture")
+            << QList<float>{-300, 300, -150, 150} << QRect(-16, -6, 36, 16);
+    }
+    void cropCopiesInsideTheBars() {
+        QFETCH(QList<float>, places);
+        QFETCH(QRect, area);
+        QVERIFY(WriteBarPositions({places[0], places[1], places[2], places[3]}));
+        OpenEditor();
+        Form99& editor = Editor();
+        QCOMPARE(BarPlaces(editor), places);
+        QCOMPARE(editor.Model().CropPixels(), area);
+
+        // The screen: the inner edges of the bars border the area.
+        const bool inOrder = places[0] <= places[1];
+        const QWidget* leftBar = inOrder ? editor.PictureVerticalBar1 : editor.PictureVerticalBar2;
+        const QWidget* rightBar = inOrder ? editor.PictureVerticalBar2 : editor.PictureVerticalBar1;
+        QCOMPARE(leftBar->geometry().right() + 1, area.left());
+        QCOMPARE(rightBar->x(), area.right() + 1);
+        const bool topInOrder = places[2] <= places[3];
+        const QWidget* topBar = topInOrder ? editor.PictureHorizBar1 : editor.PictureHorizBar2;
+        const QWidget* bottomBar = topInOrder ? editor.PictureHorizBar2 : editor.PictureHorizBar1;
+        QCOMPARE(topBar->geometry().bottom() + 1, area.top());
+        QCOMPARE(bottomBar->y(), area.bottom() + 1);
+
+        const int beeps = BeepCount();
+        editor.PictureCropControls->SetLeft(6000);
+        DoubleClickPicture();
+        QCOMPARE(BeepCount(), beeps + 1);
+
+        const auto file = LoadPicture(AppFile(QStringLiteral("cropped.bmp")));
+        QVERIFY(file.has_value());
+        QCOMPARE(file->size(), area.size());
+        const QImage composite(editor.PictureWhopper->Image());
+        for (int y = 0; y < area.height(); ++y)
+            for (int x = 0; x < area.width(); ++x) {
+                const QPoint source = area.topLeft() + QPoint(x, y);
+                const QRgb expected = composite.rect().contains(source)
+                                          ? PatternAt(source.x(), source.y())
+                                          : qRgb(255, 255, 255);
+                if (file->pixel(x, y) != expected)
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+        QCOMPARE(editor.PictureCropped->Image().convertToFormat(QImage::Format_RGB32),
+                 file->convertToFormat(QImage::Format_RGB32));
+
+        // The places are kept for the next Crop command, and the editor shows the result.
+        QStringList lines;
+        for (float place : places) lines << PrintNumber(place) + QStringLiteral("\r\n");
+        QCOMPARE(ReadFile(QStringLiteral("barpos.txt")), lines.join(QString()).toLatin1());
+        QVERIFY(editor.PictureWhopper->isHidden());
+        QVERIFY(editor.PictureCropped->isVisible());
+        QCOMPARE(editor.PictureCropControls->Left(), program_->vars.CropControlsHomeLeft);
+        QVERIFY(program_->form1().isVisible());
+    }
+
+    void crossedBarsRefuseTheCrop() {
+        OpenEditor();
+        DoubleClickPicture();
+        const QByteArray earlier = ReadFile(QStringLiteral("cropped.bmp"));
+        QVERIFY(!earlier.isEmpty());
+        const QImage earlierResult = Editor().PictureCropped->Image();
+
+        QVERIFY(WriteBarPositions({300, 300, 0, 500}));
+        OpenEditor();
+        QCOMPARE(BoxTexts(Editor()).at(4), QStringLiteral("-4"));
+        const int beeps = BeepCount();
+        DoubleClickPicture();
+        QCOMPARE(BeepCount(), beeps + 1);
+        QCOMPARE(ReadFile(QStringLiteral("cropped.bmp")), earlier);
+        QCOMPARE(Editor().PictureCropped->Image(), earlierResult);
+        QCOMPARE(ReadFile(QStringLiteral("barpos.txt")),
+                 QByteArray(" 300 \r\n 300 \r\n 0 \r\n 500 \r\n"));
+    }
+
+    void typingMovesTheBars() {
+        OpenEditor();
+        Form99& editor = Editor();
+        CropControlsPanel& panel = *editor.PictureCropControls;
+        // Right first: each key release applies the boxes, and a right bar typed
+        // digit by digit would otherwise pass the left bar on its way.
+        Type(panel.TextRight, QStringLiteral("50"));
+        Type(panel.TextLeft, QStringLiteral("10"));
+        QCOMPARE(BarPlaces(editor), (QList<float>{90, 750, 0, 495}));
+        QCOMPARE(BoxTexts(editor), (QStringList{"10", "50", "4", "33", "40", "29"}));
+        // A digit typed before the others lands where the caret is.
+        panel.TextRight->setCursorPosition(0);
+        QTest::keyClick(panel.TextRight, Qt::Key_1);
+        QCOMPARE(panel.TextRight->text(), QStringLiteral("150"));
+        QCOMPARE(editor.Model().VerticalBar2.Left, Twips(2250));
+        // Letters count as 0: the top bar goes one bar thickness above the picture.
+        Type(panel.TextTop, QStringLiteral("x"));
+        QCOMPARE(editor.Model().HorizBar1.Top, Twips(-60));
+        QCOMPARE(panel.TextTop->text(), QStringLiteral("0"));
+    }
+
+    void arrowKeysMoveTheClickedObject() {
+        OpenEditor();
+        Form99& editor = Editor();
+        const QPoint onBar = editor.PictureVerticalBar2->mapTo(&editor, QPoint(1, 700));
+        QCOMPARE(editor.childAt(onBar), editor.PictureVerticalBar2);
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, onBar);
+        QCOMPARE(editor.SelectedObject(), 4);
+        QTest::keyClick(editor.PictureVerticalBar2, Qt::Key_Right, Qt::ShiftModifier);
+        QCOMPARE(editor.Model().VerticalBar2.Left, Twips(620));
+        QCOMPARE(editor.PictureVerticalBar2->x(), 41);
+        QCOMPARE(BoxTexts(editor).at(1), QStringLiteral("41"));
+        QTest::keyClick(editor.PictureVerticalBar2, Qt::Key_Right, Qt::ControlModifier);
+        QCOMPARE(editor.Model().VerticalBar2.Left, Twips(620));
+
+        // The picture carries its bars; the boxes stay as they were.
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(900, 740));
+        QCOMPARE(editor.SelectedObject(), 0);
+        QTest::keyClick(editor.PictureWhopper, Qt::Key_Down);
+        QCOMPARE(editor.PictureWhopper->Top(), Twips(15));
+        QCOMPARE(editor.PictureWhopper->y(), 1);
+        QCOMPARE(BoxTexts(editor), (QStringList{"4", "41", "4", "33", "37", "29"}));
+        // A key in a box reaches the window first: the picture moves as well.
+        editor.PictureCropControls->TextBottom->setFocus();
+        QTest::keyClick(editor.PictureCropControls->TextBottom, Qt::Key_Up);
+        QCOMPARE(editor.PictureWhopper->Top(), Twips(0));
+        QCOMPARE(editor.PictureCropControls->TextBottom->text(), QStringLiteral("33"));
+    }
+
+    void f3ResetsTheBars() {
+        QVERIFY(WriteBarPositions({240, 480, 840, 1680}));
+        OpenEditor();
+        Form99& editor = Editor();
+        QTest::keyClick(editor.PictureWhopper, Qt::Key_F3);
+        QCOMPARE(BarPlaces(editor), (QList<float>{0, 500, 0, 500}));
+        QCOMPARE(BoxTexts(editor), (QStringList{"4", "33", "4", "33", "29", "29"}));
+        // In a box the key's release then applies the boxes, which hold whole pixels.
+        WriteBarPositions({240, 480, 840, 1680});
+        OpenEditor();
+        QTest::keyClick(editor.PictureCropControls->TextLeft, Qt::Key_F3);
+        QCOMPARE(BarPlaces(editor), (QList<float>{0, 495, 0, 495}));
+        QCOMPARE(BoxTexts(editor), (QStringList{"4", "33", "4", "33", "29", "29"}));
+    }
+
+    void f4TogglesThePanel() {
+        OpenEditor();
+        Form99& editor = Editor();
+        QTest::keyClick(&editor, Qt::Key_F4);
+        QVERIFY(editor.PictureCropControls->isHidden());
+        QTest::keyClick(editor.PictureWhopper, Qt::Key_F4);
+        QVERIFY(!editor.PictureCropControls->isHidden());
+        // Pressed in a box, the window's handler alone acts: one toggle per press.
+        QTest::keyClick(editor.PictureCropControls->TextTop, Qt::Key_F4);
+        QVERIFY(editor.PictureCropControls->isHidden());
+    }
+
+    void escLeavesTheEditorThenEnds() {
+        OpenEditor();
+        Form99& editor = Editor();
+        editor.PictureCropControls->SetLeft(6000);
+        QTest::keyClick(editor.PictureCropControls->TextLeft, Qt::Key_Escape);
+        QVERIFY(editor.PictureWhopper->isHidden());
+        QVERIFY(editor.PictureVerticalBar1->isHidden());
+        QCOMPARE(editor.PictureCropControls->Left(), program_->vars.CropControlsHomeLeft);
+        QCOMPARE(ends_, 0);
+        QTest::keyClick(&editor, Qt::Key_Escape);
+        QCOMPARE(ends_, 1);
+    }
+
+    void escAfterTheCropEnds() {
+        OpenEditor();
+        DoubleClickPicture();
+        QTest::keyClick(&Editor(), Qt::Key_Escape);
+        QCOMPARE(ends_, 1);
+    }
+
+    // The panel is pressed on its own background and released over other objects; it
+    // jumps by the pointer's travel wherever the release lands inside the editor.
+    void dragMovesThePanelByTheTravel_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("window background") << QStringLiteral("window");
+        QTest::newRow("its own title") << QStringLiteral("Label1");
+        QTest::newRow("a hint label") << QStringLiteral("Label9");
+        QTest::newRow("a box") << QStringLiteral("TextBottom");
+        QTest::newRow("the picture") << QStringLiteral("picture");
+        QTest::newRow("a bar") << QStringLiteral("bar");
+        QTest::newRow("a bar of a moved picture") << QStringLiteral("moved bar");
+    }
+    void dragMovesThePanelByTheTravel() {
+        QFETCH(QString, target);
+        OpenEditor();
+        Form99& editor = Editor();
+        CropControlsPanel* panel = editor.PictureCropControls;
+        QPoint release;
+        if (target == QStringLiteral("window")) {
+            editor.PictureWhopper->hide();
+            release = QPoint(900, 700);
+        } else if (target == QStringLiteral("picture")) {
+            release = QPoint(900, 700);
+        } else if (target.endsWith(QStringLiteral("bar"))) {
+            if (target.startsWith(QStringLiteral("moved"))) {
+                QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(900, 740));
+                for (int i = 0; i < 3; ++i)
+                    QTest::keyClick(editor.PictureWhopper, Qt::Key_Right, Qt::ShiftModifier);
+                editor.PictureWhopper->SetTop(-75);  // also off the pixel grid of the bars
+            }
+            release = QPoint(editor.PictureVerticalBar2->mapTo(&editor, QPoint(1, 700)));
+        } else {
+            QWidget* named = panel->TextBottom;
+            if (target == QStringLiteral("Label1")) named = panel->Label1;
+            if (target == QStringLiteral("Label9")) named = panel->Label9;
+            release = CentreIn(editor, named) + QPoint(3, 2);
+        }
+        const QPoint press = panel->pos() + QPoint(3, 3);
+        QCOMPARE(editor.childAt(press), panel);
+        const QPoint before = panel->pos();
+        const Twips leftBefore = panel->Left();
+
+        QTest::mousePress(&editor, Qt::LeftButton, {}, press);
+        QCOMPARE(editor.Drag().DragStarted, 1);
+        QTest::mouseMove(&editor, (press + release) / 2);
+        QTest::mouseMove(&editor, release);
+        QTest::mouseRelease(&editor, Qt::LeftButton, {}, release);
+
+        QCOMPARE(editor.Drag().DragStarted, 0);
+        QCOMPARE(panel->pos(), before + (release - press));
+        QCOMPARE(panel->Left(), leftBefore + PixelsToTwips(release.x() - press.x()));
+        // The home place stays where the Crop command put it.
+        QCOMPARE(program_->vars.CropControlsHomeLeft, leftBefore);
+    }
+
+    void dragWithoutDropStartsAfresh() {
+        OpenEditor();
+        Form99& editor = Editor();
+        CropControlsPanel* panel = editor.PictureCropControls;
+        Form1& controlPanel = program_->form1();
+        controlPanel.show();
+        const QPoint overPanel = editor.mapFromGlobal(controlPanel.geometry().center());
+        const QPoint before = panel->pos();
+
+        // Released over the control panel: no drop, the editor's panel stays.
+        QTest::mousePress(&editor, Qt::LeftButton, {}, before + QPoint(3, 3));
+        QTest::mouseRelease(&editor, Qt::LeftButton, {}, overPanel);
+        QCOMPARE(panel->pos(), before);
+        QCOMPARE(editor.Drag().DragStarted, 0);
+        controlPanel.hide();
+
+        // The next drag is measured from its own start.
+        QTest::mousePress(&editor, Qt::LeftButton, {}, before + QPoint(3, 3));
+        QTest::mouseRelease(&editor, Qt::LeftButton, {}, before + QPoint(3, 3) + QPoint(40, 20));
+        QCOMPARE(panel->pos(), before + QPoint(40, 20));
+    }
+
+    void cleanupTestCase() { program_.reset(); }
+};
+
+GLIMPA_TEST_MAIN(CropEditorTest, kScreenWidth, kScreenHeight)
+#include "crop_editor_test.moc"
