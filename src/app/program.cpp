@@ -11,6 +11,7 @@ Program::Program() = default;
 Program::~Program() {
     form1_.reset();
     form0_.reset();
+    if (form99_) form99_->Form_Unload();
     form99_.reset();
 }
 
