@@ -185,7 +185,8 @@ class ExportWritersTest : public QObject {
             psnr[q / 100] = Psnr(Decode(out, "jpeg"), RichColours(120, 80));
         }
         QVERIFY(sizes[0] < sizes[1]);
-        QVERIFY2(psnr[1] > psnr[0] + 10, qPrintable(QStringLiteral("%1 %2").arg(psnr[0]).arg(psnr[1])));
+        QVERIFY2(psnr[1] > psnr[0] + 10,
+                 qPrintable(QStringLiteral("%1 %2").arg(psnr[0]).arg(psnr[1])));
     }
 
     // A file that opens but holds no readable bitmap gives no JPEG at all.
