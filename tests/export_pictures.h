@@ -22,6 +22,17 @@ inline QImage FewColours(int w, int h) {
     return image;
 }
 
+// n colours in a pattern that uses every one of them.
+inline QImage NColours(int n, int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int i = (x * 7 + y * 3) % n;
+            image.setPixel(x, y, qRgb(i * 37 % 256, 255 - i * 11 % 256, i * 5 % 256));
+        }
+    return image;
+}
+
 // Smooth gradients with shapes: many thousands of colours, JPEG-friendly.
 inline QImage RichColours(int w, int h) {
     QImage image(w, h, QImage::Format_RGB32);
@@ -35,6 +46,23 @@ inline QImage RichColours(int w, int h) {
     p.setBrush(QColor(240, 200, 40));
     p.setPen(Qt::NoPen);
     p.drawEllipse(QRectF(w * 0.2, h * 0.2, w * 0.4, h * 0.4));
+    return image;
+}
+
+// Antialiased coloured text over a gradient band: a little page, many colours.
+inline QImage PageOfText() {
+    QImage image(320, 240, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    QLinearGradient band(0, 0, 320, 0);
+    band.setColorAt(0, QColor(20, 60, 140));
+    band.setColorAt(1, QColor(90, 160, 220));
+    p.fillRect(0, 0, 320, 40, band);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    for (int i = 0; i < 9; ++i) {
+        p.setPen(i % 3 == 0 ? QColor(150, 20, 30) : QColor(20, 70, 200));
+        p.drawText(10, 60 + i * 20, QStringLiteral("Capture the page, crop it, save it %1").arg(i));
+    }
     return image;
 }
 

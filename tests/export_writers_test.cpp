@@ -102,6 +102,13 @@ class ExportWritersTest : public QObject {
         QTest::newRow("few colours") << FewColours(61, 33) << "few.png";
         QTest::newRow("rich colours, capitals") << RichColours(64, 48) << "RICH.PNG";
         QTest::newRow("one pixel") << FewColours(1, 1) << "one.png";
+        // Palette rows packed to 1, 2, 4 and 8 bits, widths that end mid-byte.
+        QTest::newRow("2 colours") << NColours(2, 13, 5) << "c2.png";
+        QTest::newRow("4 colours") << NColours(4, 11, 6) << "c4.png";
+        QTest::newRow("16 colours") << NColours(16, 33, 9) << "c16.png";
+        QTest::newRow("17 colours") << NColours(17, 35, 9) << "c17.png";
+        QTest::newRow("256 colours") << NColours(256, 64, 20) << "c256.png";
+        QTest::newRow("page of text") << PageOfText() << "page.png";
     }
     void pngEqualsThePicture() {
         QFETCH(QImage, picture);
@@ -123,12 +130,15 @@ class ExportWritersTest : public QObject {
         plusOne.setPixel(16, 0, qRgb(1, 2, 3));
         QTest::newRow("257 colours") << plusOne << false << 30.0;
         QTest::newRow("gradients") << RichColours(200, 150) << false << 30.0;
+        QTest::newRow("page of text") << PageOfText() << false << 30.0;
         QTest::newRow("noise") << NoisyColours(64, 64) << false << 10.0;
     }
     void gifColours() {
         QFETCH(QImage, picture);
         QFETCH(bool, exact);
         QFETCH(double, minPsnr);
+        // The quantiser's rows must really need it.
+        QCOMPARE(ColourCount(picture) > 256, !exact);
         const QString source = Bitmap("gif-source.bmp", picture);
         QVERIFY(WriteGifFromBitmap(source, Path("out.gif")));
         QVERIFY(FileBytes(Path("out.gif")).startsWith("GIF89a"));

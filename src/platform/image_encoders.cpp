@@ -1,5 +1,7 @@
 #include "platform/image_encoders.h"
 
+#include "platform/png_file.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
@@ -96,13 +98,20 @@ class QtEncoderService final : public ImageEncoders {
                 writer.setQuality(std::clamp(p.Value, 0, 100));
             }
         }
-        QImage picture = image;
         if (encoder->format == "png") {
-            // Lossless, as small as libpng makes it: palette when the colours allow.
-            picture = LosslessReduced(image);
-            writer.setCompression(9);
+            // Our own PNG path: page pictures come out much smaller than from Qt's.
+            const std::optional<QByteArray> png = EncodePng(image);
+            if (!png) {
+                file.cancelWriting();
+                return kGenericError;
+            }
+            if (file.write(*png) != png->size()) {
+                file.cancelWriting();
+                return kWin32Error;
+            }
+            return file.commit() ? kOk : kWin32Error;
         }
-        if (!writer.write(picture)) {
+        if (!writer.write(image)) {
             file.cancelWriting();
             return writer.error() == QImageWriter::DeviceError ? kWin32Error : kGenericError;
         }
