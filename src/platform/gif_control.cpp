@@ -1,0 +1,137 @@
+#include "platform/gif_control.h"
+
+#include <gif_lib.h>
+#include <libimagequant.h>
+
+#include <QHash>
+#include <QSaveFile>
+#include <memory>
+#include <vector>
+
+#include "platform/bitmap_file.h"
+
+namespace {
+
+// A picture as palette indices and the palette they point into.
+struct Indexed {
+    std::vector<GifByteType> pixels;
+    std::vector<GifColorType> palette;
+};
+
+// The exact colours when there are 256 or fewer; nothing when there are more.
+std::optional<Indexed> ExactPalette(const QImage& rgb) {
+    Indexed out;
+    out.pixels.resize(static_cast<size_t>(rgb.width()) * rgb.height());
+    QHash<QRgb, GifByteType> index;
+    QRgb last = 0;
+    GifByteType lastIndex = 0;
+    bool haveLast = false;
+    size_t at = 0;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = line[x] | 0xFF000000u;
+            // Runs of one colour are the rule in a page picture: skip the lookup.
+            if (!haveLast || c != last) {
+                auto it = index.constFind(c);
+                if (it == index.constEnd()) {
+                    if (index.size() == 256) return std::nullopt;
+                    it = index.insert(c, static_cast<GifByteType>(index.size()));
+                    out.palette.push_back(GifColorType{static_cast<GifByteType>(qRed(c)),
+                                                       static_cast<GifByteType>(qGreen(c)),
+                                                       static_cast<GifByteType>(qBlue(c))});
+                }
+                last = c;
+                lastIndex = it.value();
+                haveLast = true;
+            }
+            out.pixels[at++] = lastIndex;
+        }
+    }
+    return out;
+}
+
+struct LiqDeleter {
+    void operator()(liq_attr* p) const { liq_attr_destroy(p); }
+    void operator()(liq_image* p) const { liq_image_destroy(p); }
+    void operator()(liq_result* p) const { liq_result_destroy(p); }
+};
+
+// 256 colours chosen by libimagequant, the picture remapped with dithering.
+std::optional<Indexed> Quantized(const QImage& rgb) {
+    const QImage rgba = rgb.convertToFormat(QImage::Format_RGBA8888);
+    std::unique_ptr<liq_attr, LiqDeleter> attr(liq_attr_create());
+    if (!attr || liq_set_max_colors(attr.get(), 256) != LIQ_OK) return std::nullopt;
+    liq_set_speed(attr.get(), 8);
+    std::vector<void*> rows(static_cast<size_t>(rgba.height()));
+    for (int y = 0; y < rgba.height(); ++y)
+        rows[static_cast<size_t>(y)] = const_cast<uchar*>(rgba.constScanLine(y));
+    std::unique_ptr<liq_image, LiqDeleter> image(
+        liq_image_create_rgba_rows(attr.get(), rows.data(), rgba.width(), rgba.height(), 0));
+    if (!image) return std::nullopt;
+    liq_result* raw = nullptr;
+    if (liq_image_quantize(image.get(), attr.get(), &raw) != LIQ_OK) return std::nullopt;
+    std::unique_ptr<liq_result, LiqDeleter> result(raw);
+    liq_set_dithering_level(result.get(), 1.0f);
+    Indexed out;
+    out.pixels.resize(static_cast<size_t>(rgba.width()) * rgba.height());
+    if (liq_write_remapped_image(result.get(), image.get(), out.pixels.data(), out.pixels.size()) !=
+        LIQ_OK)
+        return std::nullopt;
+    const liq_palette* palette = liq_get_palette(result.get());
+    for (unsigned i = 0; i < palette->count; ++i)
+        out.palette.push_back(
+            GifColorType{palette->entries[i].r, palette->entries[i].g, palette->entries[i].b});
+    return out;
+}
+
+int WriteToSaveFile(GifFileType* gif, const GifByteType* data, int length) {
+    auto* file = static_cast<QSaveFile*>(gif->UserData);
+    return static_cast<int>(file->write(reinterpret_cast<const char*>(data), length));
+}
+
+bool Encode(const Indexed& picture, int width, int height, QSaveFile& file) {
+    int error = 0;
+    GifFileType* gif = EGifOpen(&file, WriteToSaveFile, &error);
+    if (!gif) return false;
+    // The colour table's size is a power of two; unused entries stay black.
+    const int bits = std::max(1, GifBitSize(static_cast<int>(picture.palette.size())));
+    std::vector<GifColorType> colours(picture.palette);
+    colours.resize(size_t{1} << bits, GifColorType{0, 0, 0});
+    ColorMapObject* map = GifMakeMapObject(1 << bits, colours.data());
+    bool ok = map != nullptr;
+    EGifSetGifVersion(gif, true);
+    ok = ok && EGifPutScreenDesc(gif, width, height, bits, 0, map) == GIF_OK;
+    ok = ok && EGifPutImageDesc(gif, 0, 0, width, height, false, nullptr) == GIF_OK;
+    for (int y = 0; ok && y < height; ++y) {
+        auto* line = const_cast<GifByteType*>(picture.pixels.data() + size_t(y) * width);
+        ok = EGifPutLine(gif, line, width) == GIF_OK;
+    }
+    if (map) GifFreeMapObject(map);
+    ok = EGifCloseFile(gif, &error) == GIF_OK && ok;
+    return ok;
+}
+
+}  // namespace
+
+bool WriteGif(const QImage& picture, const QString& gifPath) {
+    // GIF sizes are 16-bit.
+    if (picture.isNull() || picture.width() > 65535 || picture.height() > 65535) return false;
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    std::optional<Indexed> indexed = ExactPalette(rgb);
+    if (!indexed) indexed = Quantized(rgb);
+    if (!indexed) return false;
+    QSaveFile file(gifPath);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    if (!Encode(*indexed, rgb.width(), rgb.height(), file)) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath) {
+    const std::optional<QImage> picture = LoadPicture(bitmapPath);
+    if (!picture) return false;
+    return WriteGif(*picture, gifPath);
+}

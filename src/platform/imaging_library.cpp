@@ -1,0 +1,192 @@
+#include "platform/imaging_library.h"
+
+#include <turbojpeg.h>
+
+#include <QFile>
+#include <QImageReader>
+#include <QSaveFile>
+#include <algorithm>
+#include <limits>
+#include <map>
+
+namespace {
+
+struct Source {
+    QString path;
+    std::unique_ptr<QFile> file;
+};
+
+struct Dest {
+    std::unique_ptr<QSaveFile> file;
+    bool written = false;
+    bool failed = false;
+};
+
+// Pixels as TurboJPEG's own bitmap reader leaves them (BGR, top-down), or as Qt's
+// reader gives them for bitmaps that reader refuses.
+QImage ReadWithTurboJpeg(const QString& path) {
+    int width = 0, height = 0;
+    int pixelFormat = TJPF_BGR;
+    unsigned char* pixels =
+        tjLoadImage(QFile::encodeName(path).constData(), &width, 1, &height, &pixelFormat, 0);
+    if (!pixels) return {};
+    if (pixelFormat != TJPF_BGR || width <= 0 || height <= 0) {
+        tjFree(pixels);
+        return {};
+    }
+    return QImage(
+        pixels, width, height, width * 3, QImage::Format_BGR888,
+        [](void* p) { tjFree(static_cast<unsigned char*>(p)); }, pixels);
+}
+
+QImage ReadWithQt(QFile& file) {
+    if (!file.seek(0)) return {};
+    QImageReader reader(&file, "bmp");
+    const QImage image = reader.read();
+    if (image.isNull()) return {};
+    return image.convertToFormat(QImage::Format_RGB888);
+}
+
+bool IsBitmapFile(QFile& file) {
+    if (!file.seek(0)) return false;
+    return file.read(2) == "BM";
+}
+
+class TurboImagingLibrary final : public ImagingLibrary {
+  public:
+    TurboImagingLibrary() : compressor_(tjInitCompress()) {}
+    ~TurboImagingLibrary() override {
+        if (compressor_) tjDestroy(compressor_);
+    }
+
+    ISHandle ISOpenFileSource(const QString& path) override {
+        auto file = std::make_unique<QFile>(path);
+        if (!file->open(QIODevice::ReadOnly)) return 0;
+        const ISHandle h = Next();
+        sources_[h] = Source{path, std::move(file)};
+        return h;
+    }
+
+    ISHandle ISReadBMP(ISHandle source, int& width, int& height, int bitsPerPixel,
+                       int palette) override {
+        width = height = 0;
+        const auto it = sources_.find(source);
+        if (it == sources_.end() || bitsPerPixel != 24 || palette != 0) return 0;
+        QFile& file = *it->second.file;
+        if (!IsBitmapFile(file)) return 0;
+        QImage pixels = ReadWithTurboJpeg(it->second.path);
+        if (pixels.isNull()) pixels = ReadWithQt(file);
+        if (pixels.isNull()) return 0;
+        width = pixels.width();
+        height = pixels.height();
+        const ISHandle h = Next();
+        images_[h] = std::move(pixels);
+        return h;
+    }
+
+    int ISCloseSource(ISHandle source) override { return sources_.erase(source) ? 1 : 0; }
+
+    ISHandle ISOpenFileDest(const QString& path) override {
+        auto file = std::make_unique<QSaveFile>(path);
+        if (!file->open(QIODevice::WriteOnly)) return 0;
+        const ISHandle h = Next();
+        dests_[h] = Dest{std::move(file)};
+        return h;
+    }
+
+    void ISClearJPGOutputText() override {}  // No comments are ever embedded.
+
+    int ISWriteJPG(ISHandle dest, ISHandle image, int width, int height, int quality,
+                   int progressive, int bitsPerPixel, int palette) override {
+        const auto d = dests_.find(dest);
+        if (d == dests_.end()) return 0;
+        const int written =
+            Compress(d->second, image, width, height, quality, progressive, bitsPerPixel, palette);
+        if (written <= 0) d->second.failed = true;
+        return written;
+    }
+
+    int ISCloseDest(ISHandle dest) override {
+        const auto d = dests_.find(dest);
+        if (d == dests_.end()) return 0;
+        Dest& out = d->second;
+        // Only a complete picture replaces what was there before.
+        bool ok = false;
+        if (out.written && !out.failed)
+            ok = out.file->commit();
+        else
+            out.file->cancelWriting();
+        dests_.erase(d);
+        return ok ? 1 : 0;
+    }
+
+    void GlobalFree(ISHandle image) override { images_.erase(image); }
+
+  private:
+    ISHandle Next() { return ++last_; }
+
+    int Compress(Dest& out, ISHandle image, int width, int height, int quality, int progressive,
+                 int bitsPerPixel, int palette) {
+        const auto it = images_.find(image);
+        if (it == images_.end() || !compressor_) return 0;
+        const QImage& pixels = it->second;
+        if (bitsPerPixel != 24 || palette != 0 || width != pixels.width() ||
+            height != pixels.height() || width <= 0 || height <= 0)
+            return 0;
+        // libjpeg's own reading of the scale: nothing below 1, nothing above 100.
+        const int q = std::clamp(quality, 1, 100);
+        const int format = pixels.format() == QImage::Format_BGR888 ? TJPF_BGR : TJPF_RGB;
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        const int flags = progressive ? TJFLAG_PROGRESSIVE : 0;
+        const int rc = tjCompress2(compressor_, pixels.constBits(), width,
+                                   static_cast<int>(pixels.bytesPerLine()), height, format, &jpeg,
+                                   &size, TJSAMP_420, q, flags);
+        int result = 0;
+        if (rc == 0 && size > 0 &&
+            size <= static_cast<unsigned long>(std::numeric_limits<int>::max()) &&
+            out.file->write(reinterpret_cast<const char*>(jpeg), static_cast<qint64>(size)) ==
+                static_cast<qint64>(size)) {
+            result = static_cast<int>(size);
+            out.written = true;
+        }
+        tjFree(jpeg);
+        return result;
+    }
+
+    tjhandle compressor_;
+    ISHandle last_ = 0;
+    std::map<ISHandle, Source> sources_;
+    std::map<ISHandle, QImage> images_;
+    std::map<ISHandle, Dest> dests_;
+};
+
+std::unique_ptr<ImagingLibrary>& RealLibrary() {
+    static std::unique_ptr<ImagingLibrary> library;
+    return library;
+}
+
+ImagingLibrary*& Override() {
+    static ImagingLibrary* library = nullptr;
+    return library;
+}
+
+}  // namespace
+
+std::unique_ptr<ImagingLibrary> MakeTurboImagingLibrary() {
+    return std::make_unique<TurboImagingLibrary>();
+}
+
+void ISInitialize() {
+    if (!RealLibrary()) RealLibrary() = MakeTurboImagingLibrary();
+}
+
+ImagingLibrary& TheImagingLibrary() {
+    if (Override()) return *Override();
+    ISInitialize();
+    return *RealLibrary();
+}
+
+void SetImagingLibrary(ImagingLibrary* library) {
+    Override() = library;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// PNG encoding tuned for page pictures: lossless, and as small as a quick try of
+// two row filters makes it.
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+// The picture as PNG bytes: a palette of its own colours (packed to 1, 2, 4 or 8
+// bits) when it has 256 or fewer, else 24-bit colour; for colour, rows unfiltered
+// (best for flat text and backgrounds) and adaptively filtered (best for photos)
+// are both tried and the smaller kept. Nothing when libpng fails.
+std::optional<QByteArray> EncodePng(const QImage& picture);

@@ -1,0 +1,277 @@
+// The Save As command, the JPEG options panel and the crop editor's PNG save, on
+// the program's own windows.
+#include <QImageReader>
+#include <QTest>
+
+#include "app/form0.h"
+#include "app/form1.h"
+#include "app/picture_button.h"
+#include "app/program.h"
+#include "crop/form99.h"
+#include "export/jpg_options_panel.h"
+#include "export/save_as_command.h"
+#include "export_test_support.h"
+#include "platform/beep.h"
+#include "platform/bitmap_file.h"
+#include "platform/message_box.h"
+#include "platform/mouse_pointer.h"
+#include "support/test_main.h"
+
+using namespace exporttest;
+
+namespace {
+
+struct Shown {
+    QString text;
+    int style;
+    QString title;
+    int pointer;
+};
+
+QImage Decode(const QString& path) {
+    return QImageReader(path).read().convertToFormat(QImage::Format_RGB32);
+}
+
+const QImage kCropped = NColours(5, 53, 29);  // cropped.bmp
+const QImage kOnScreen = Gradients(45, 31);   // the crop editor's picture box
+
+}  // namespace
+
+class ExportSaveAsTest : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Program> program_;
+    QTemporaryDir out_;
+    std::optional<QString> answer_;  // what the dialog returns; nothing is a cancel
+    std::optional<CommonDialog> seen_;
+    std::vector<Shown> messages_;
+    RecordingLibrary library_;
+
+    JpgOptionsPanel& Panel() { return *program_->form1().PictureJPGOptions; }
+    QString Out(const QString& name) const { return out_.filePath(name); }
+
+    // Presses Save with the recording library and reports the calls after the
+    // release of an earlier buffer.
+    QStringList SaveWithRecording() {
+        SetImagingLibrary(&library_);
+        Panel().CommandSaveJPG->click();
+        SetImagingLibrary(nullptr);
+        QStringList calls = library_.calls;
+        if (calls.value(0).startsWith("GlobalFree")) calls.removeFirst();
+        return calls;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        program_ = std::make_unique<Program>();
+        program_->form0().CommonDialog1.SetBackend([this](DialogKind kind, const CommonDialog& d) {
+            seen_ = d;
+            return kind == DialogKind::Save ? answer_ : std::nullopt;
+        });
+        SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
+            messages_.push_back({text, style, title, ScreenMousePointer()});
+            return kMsgBoxResultOk;
+        });
+        QVERIFY(SavePicture(kCropped, AppFile("cropped.bmp")));
+        PictureBox* box = program_->form99().PictureCropped;
+        box->SetRect(0, 0, PixelsToTwips(kOnScreen.width()), PixelsToTwips(kOnScreen.height()));
+        box->PaintPicture(kOnScreen, 0, 0);
+    }
+    void init() {
+        messages_.clear();
+        library_ = RecordingLibrary();
+        Panel().hide();
+    }
+    void cleanupTestCase() {
+        SetMsgBoxHandler({});
+        program_.reset();
+    }
+
+    void dialogProposesNewImageAsBitmap() {
+        program_->vars.SavePath = "/kept/before.bmp";
+        answer_.reset();
+        const int beeps = BeepCount();
+        CommandSaveAs_Click(*program_);
+        QVERIFY(seen_);
+        QCOMPARE(seen_->Filter,
+                 "Windows Bitmap file (*.bmp)|*.bmp|Joint Photographic Experts Group file "
+                 "(*.jpg)|*.jpg|Graphic Interchange Format file - 256 cols. (*.gif)|*.gif|"
+                 "Portable Network Graphic file (*.png)|*.png");
+        QCOMPARE(seen_->Flags, 2);
+        QCOMPARE(seen_->FileName, AppFile("newimage"));
+        QVERIFY(seen_->CancelError);
+        QCOMPARE(seen_->DefaultExt, ".bmp");
+        // Cancelled: no sound, the last name stays, nothing opens.
+        QCOMPARE(BeepCount(), beeps);
+        QCOMPARE(program_->vars.SavePath, "/kept/before.bmp");
+        QVERIFY(Panel().isHidden());
+    }
+
+    void endingPicksTheWriter_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("written");  // what the file holds, if one is written
+        QTest::addColumn<int>("beeps");
+        QTest::newRow("BMP") << "OUT.BMP"
+                             << "cropped" << 1;
+        QTest::newRow("gif") << "out.gif"
+                             << "cropped" << 1;
+        QTest::newRow("png") << "out.png"
+                             << "on screen" << 1;
+        QTest::newRow("jpg opens the panel") << "out.jpg"
+                                             << "" << 2;
+        QTest::newRow("jpeg") << "out.jpeg"
+                              << "" << 1;
+        QTest::newRow("dot in folder") << "my.png/picture"
+                                       << "" << 1;
+    }
+    void endingPicksTheWriter() {
+        QFETCH(QString, name);
+        QFETCH(QString, written);
+        QFETCH(int, beeps);
+        QDir(out_.path()).mkdir("my.png");
+        answer_ = Out(name);
+        const int before = BeepCount();
+        CommandSaveAs_Click(*program_);
+        QCOMPARE(program_->vars.SavePath, Out(name));
+        QCOMPARE(BeepCount() - before, beeps);
+        QCOMPARE(Panel().isHidden(), beeps == 1);
+        QVERIFY(messages_.empty());
+        QCOMPARE(QFileInfo(Out(name)).isFile(), !written.isEmpty());
+        if (name.endsWith(".BMP"))
+            QCOMPARE(FileBytes(Out(name)), FileBytes(AppFile("cropped.bmp")));
+        if (!written.isEmpty())
+            QVERIFY(SamePixels(Decode(Out(name)), written == "cropped" ? kCropped : kOnScreen));
+    }
+
+    void panelAtRest() {
+        JpgOptionsPanel& panel = Panel();
+        QCOMPARE(panel.geometry(), QRect(32, 18, 417, 65));
+        // The label and the quality the first save uses agree.
+        QCOMPARE(QStringList({panel.labJPGQuality->text(), panel.txtQuality->text()}),
+                 QStringList({"50", "50"}));
+        QVERIFY(panel.txtQuality->isHidden());
+        QCOMPARE(QList<int>({panel.sliJPGQuality->minimum(), panel.sliJPGQuality->maximum(),
+                             panel.sliJPGQuality->value()}),
+                 QList<int>({0, 100, 50}));
+        QVERIFY(!panel.chkProgressive->isChecked());
+        QCOMPARE(panel.CommandSaveJPG->geometry(), QRect(360, 24, 41, 17));
+        QCOMPARE(panel.grab().toImage().pixelColor(3, 60), QColor(11, 180, 255));
+        QCOMPARE(panel.sliJPGQuality->cursor().hotSpot(), QPoint(12, 1));
+    }
+
+    void sliderSetsTheQuality_data() {
+        QTest::addColumn<int>("value");
+        QTest::addColumn<bool>("progressive");
+        QTest::newRow("0") << 0 << false;
+        QTest::newRow("100 progressive") << 100 << true;
+    }
+    void sliderSetsTheQuality() {
+        QFETCH(int, value);
+        QFETCH(bool, progressive);
+        Panel().sliJPGQuality->setValue(value);
+        Panel().chkProgressive->setChecked(progressive);
+        QCOMPARE(Panel().labJPGQuality->text(), QString::number(value));
+        program_->vars.SavePath = Out("q.jpg");
+        const QString expected = QStringLiteral(" q%1 p%2 24 0").arg(value).arg(int(progressive));
+        QVERIFY(SaveWithRecording().filter("WriteJPG").value(0).endsWith(expected));
+        Panel().sliJPGQuality->setValue(50);
+        Panel().chkProgressive->setChecked(false);
+    }
+
+    void saveButton_data() {
+        QTest::addColumn<QList<int>>("answers");  // source, dest, write
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("written") << QList<int>{1, 1, 900} << "" << 0 << "";
+        QTest::newRow("cannot create") << QList<int>{1, 0, 900} << "Unable to create the file."
+                                       << 16 << "ISOpenFileDest Failed";
+        QTest::newRow("write fails")
+            << QList<int>{1, 1, 0} << "There was an error saving this file." << 64
+            << "ISWriteJPG Failed";
+        QTest::newRow("no cropped picture") << QList<int>{0, 1, 900} << "" << 0 << "";
+    }
+    void saveButton() {
+        QFETCH(QList<int>, answers);
+        QFETCH(QString, text);
+        QFETCH(int, style);
+        QFETCH(QString, title);
+        library_.sourceOk = answers[0], library_.destOk = answers[1];
+        library_.writeResult = answers[2];
+        program_->vars.SavePath = Out("button.jpg");
+        ShowJpgOptions(*program_);
+        const int before = BeepCount();
+        const QStringList calls = SaveWithRecording();
+        QVERIFY(Panel().isHidden());
+        QCOMPARE(ScreenMousePointer(), kPointerDefault);
+        QCOMPARE(BeepCount() - before, answers[0]);  // no beep without a source
+        QCOMPARE(calls.value(0), "OpenFileSource " + AppFile("cropped.bmp"));
+        QCOMPARE(calls.contains("OpenFileDest " + Out("button.jpg")), bool(answers[0]));
+        QCOMPARE(messages_.size(), size_t(text.isEmpty() ? 0 : 1));
+        if (text.isEmpty()) return;
+        // The message shows while the pointer is still the hourglass.
+        QCOMPARE(QVariantList({messages_[0].text, messages_[0].style, messages_[0].title,
+                               messages_[0].pointer}),
+                 QVariantList({text, style, title, kPointerHourglass}));
+    }
+
+    void secondSaveReleasesTheFirstBuffer() {
+        program_->vars.SavePath = Out("twice.jpg");
+        SaveWithRecording();
+        const ISHandle first = Panel().Buffer().JpgImage;
+        library_.calls.clear();
+        library_.sourceOk = false;  // the second save ends after the open
+        SaveWithRecording();
+        QCOMPARE(library_.calls, QStringList({QStringLiteral("GlobalFree %1").arg(first),
+                                              "OpenFileSource " + AppFile("cropped.bmp")}));
+        QCOMPARE(Panel().Buffer().JpgImage, ISHandle{0});
+    }
+
+    void cancelWritesNothing() {
+        Panel().sliJPGQuality->setValue(64);
+        ShowJpgOptions(*program_);
+        const int before = BeepCount();
+        SetImagingLibrary(&library_);
+        Panel().CommandCancelJPGSave->click();
+        SetImagingLibrary(nullptr);
+        QVERIFY(Panel().isHidden());
+        QCOMPARE(BeepCount(), before);
+        QVERIFY(library_.calls.isEmpty());
+        QCOMPARE(Panel().txtQuality->text(), "64");
+        Panel().sliJPGQuality->setValue(50);
+    }
+
+    // With the real library: the message, the beep, and the old file left alone.
+    void unwritableDestinationTellsTheUser() {
+        const QString locked = Out("locked");
+        QVERIFY(QDir().mkpath(locked) && WriteBytes(locked + "/old.jpg", "old jpeg"));
+        LockedFolder lock(locked);
+        for (const QString& target : {Out("no-such-folder/x.jpg"), locked + "/old.jpg"}) {
+            if (target.startsWith(locked) && !lock.Usable()) continue;
+            messages_.clear();
+            program_->vars.SavePath = target;
+            const int before = BeepCount();
+            Panel().CommandSaveJPG->click();
+            QCOMPARE(messages_.size(), size_t{1});
+            QCOMPARE(messages_[0].text, "Unable to create the file.");
+            QCOMPARE(messages_[0].title, "ISOpenFileDest Failed");
+            QCOMPARE(messages_[0].style, kMsgBoxCritical);
+            QCOMPARE(BeepCount() - before, 1);
+        }
+        QCOMPARE(FileBytes(locked + "/old.jpg"), QByteArray("old jpeg"));
+    }
+
+    void pngSaveNeedsItsWriter() {
+        Form99& editor = program_->form99();
+        program_->vars.SavePath = Out("editor.PNG");
+        editor.Do_PNG_Save();
+        QVERIFY(SamePixels(Decode(Out("editor.PNG")), kOnScreen));
+        editor.Form_Unload();
+        program_->vars.SavePath = Out("after-unload.png");
+        editor.Do_PNG_Save();
+        QVERIFY(!QFile::exists(Out("after-unload.png")));
+        editor.Form_Load();
+    }
+};
+
+GLIMPA_TEST_MAIN(ExportSaveAsTest, 1024, 768)
+#include "export_save_as_test.moc"
