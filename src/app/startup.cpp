@@ -8,9 +8,11 @@
 #include "app/place_windows.h"
 #include "app/program.h"
 #include "app/settings_files.h"
+#include "platform/imaging_library.h"
 #include "platform/program_folder.h"
 
 void Startup(Program& program) {
+    ISInitialize();  // its result is not needed: a JPEG save fails in its own way
     PlaceWindows(program);
     QDir().mkpath(AppFile(QStringLiteral("help")));
 
