@@ -13,12 +13,14 @@
 #include "app/program.h"
 #include "capture/build_composite.h"
 #include "capture/row_files.h"
+#include "capture_http_server.h"
 #include "capture_pages.h"
 #include "crop/form99.h"
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
 #include "platform/end_program.h"
 #include "platform/mouse_pointer.h"
+#include "platform/program_folder.h"
 #include "support/test_main.h"
 
 using namespace capturepages;
@@ -206,6 +208,30 @@ class CaptureTest : public QObject {
         VerifyWindowsBack();
     }
 
+    // A row file gone before the assembly: it stops there, leaving whopper.bmp and the
+    // crop result as they were and the rows painted so far in the composite.
+    void missingRowFileStopsAssembly() {
+        ModuleVariables& v = program_->vars;
+        RemoveRowFiles();
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::red), RowFilePath(1)));
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::blue), RowFilePath(3)));
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::green), WhopperFilePath()));
+        const QByteArray before = FileBytes(WhopperFilePath());
+        Editor().PictureWhopper->SetRect(0, 0, v.Form99Width, 3 * v.Form99Height);
+        Editor().PictureWhopper->PaintPicture(Filled({kW, 3 * kH}, Qt::yellow), 0, 0);
+        const QImage cropped = Editor().PictureCropped->Image();
+        const int beeps = BeepCount();
+        v.RowsToCapture = 3;
+        QVERIFY(!BuildComposite(*program_));
+        QCOMPARE(FileBytes(WhopperFilePath()), before);
+        QCOMPARE(Editor().PictureCropped->Image(), cropped);
+        QCOMPARE(BeepCount(), beeps);
+        const QImage& composite = Editor().PictureWhopper->Image();
+        QCOMPARE(FirstWrongRow(composite, 0, kH, [](int) { return QColor(Qt::red); }), -1);
+        QCOMPARE(FirstWrongRow(composite, kH, 3 * kH, [](int) { return QColor(Qt::yellow); }), -1);
+        SetScreenMousePointer(kPointerDefault);
+    }
+
     // Row 2 cannot be written (a folder has its name; the tests run as root, whom a
     // read-only folder would not stop): the grabs end there, the composite is not made,
     // the windows come back.
@@ -223,6 +249,39 @@ class CaptureTest : public QObject {
         QCOMPARE(FileBytes(WhopperFilePath()), before);
         QCOMPARE(BeepCount() - beeps, 1);
         VerifyWindowsBack();
+    }
+
+    // Images far below the first screen, one lazy by the browser's own rule and one
+    // that a script loads when it comes into sight, appear in the composite.
+    void lazyImagesAppear() {
+        const LazyImage native{QRect(100, 3 * kH + 100, 200, 100), Qt::red,
+                               QStringLiteral("lazy_red.png")};
+        const LazyImage scripted{QRect(400, 4 * kH + 200, 200, 100), Qt::blue,
+                                 QStringLiteral("lazy_blue.png")};
+        for (const LazyImage& image : {native, scripted})
+            QVERIFY(Filled(image.place.size(), image.color).save(AppFile(image.file)));
+        WritePage(QStringLiteral("lazy.html"), LazyPage(6 * kH, native, scripted));
+        FolderServer server(AppPath(), 400);
+        Open(server.Address(QStringLiteral("lazy.html")));
+
+        // Neither image has been fetched while the page shows only its first screen.
+        QString state;
+        Browser().WebBrowser1->page()->runJavaScript(
+            QStringLiteral(
+                "document.images[0].complete + ' ' + document.images[1].hasAttribute('src')"),
+            [&](const QVariant& v) { state = v.toString(); });
+        QTRY_VERIFY(!state.isEmpty());
+        QCOMPARE(state, QStringLiteral("false false"));
+
+        Capture(QStringLiteral("6"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->height(), 6 * kH);
+        for (const LazyImage& image : {native, scripted}) {
+            const QImage shown = whopper->copy(image.place);
+            QCOMPARE(FirstWrongRow(shown, 0, shown.height(), [&](int) { return image.color; }), -1);
+        }
+        QCOMPARE(FirstWrongRow(*whopper, 0, 3 * kH, [](int) { return QColor(Qt::white); }), -1);
     }
 
     // A key reaching the browser window while the capture waits ends the program.

@@ -11,8 +11,8 @@ namespace {
 // Our scripts run apart from the page's own, so neither can disturb the other's names.
 constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 
-// Resolves once the layout has the expected size and no image in sight is still loading,
-// then decodes those images and lets two more frames pass. Lazy images come into sight
+// Resolves once the layout has the expected size and no image in sight is still loading
+// or waiting to be decoded, then lets two more frames pass. Lazy images come into sight
 // (and start loading) only in a frame after the layout grew, hence the loop.
 constexpr char kSettleScript[] = R"JS(
 (function (width, height) {
@@ -29,7 +29,9 @@ constexpr char kSettleScript[] = R"JS(
         img.addEventListener('error', resolve, { once: true });
     });
     (async () => {
-        for (;;) {
+        // Quiet twice in a row: a script that watches for elements coming into sight
+        // (lazy loading by hand) is told only after the frame that showed them.
+        for (let quiet = 0; quiet < 2;) {
             await frame();
             const sized = Math.abs(innerWidth - width) <= 1 && Math.abs(innerHeight - height) <= 1;
             const images = Array.from(document.images).filter(inSight);
@@ -38,9 +40,11 @@ constexpr char kSettleScript[] = R"JS(
                 await Promise.all(images.filter((img) => img.naturalWidth > 0)
                                       .map((img) => img.decode().catch(() => {})));
                 await document.fonts.ready;
-                break;
+                ++quiet;
+            } else {
+                quiet = 0;
+                await Promise.all(loading.map(loaded));
             }
-            await Promise.all(loading.map(loaded));
         }
         await frame();
         await frame();
