@@ -284,13 +284,29 @@ class CaptureTest : public QObject {
         QCOMPARE(FirstWrongRow(*whopper, 0, 3 * kH, [](int) { return QColor(Qt::white); }), -1);
     }
 
-    // A key reaching the browser window while the capture waits ends the program.
-    void keyDuringCaptureEnds() {
+    // While the capture waits for the page: the panel is hidden, the browser window
+    // covers the screen with its control as tall as the rows, the pointer is the
+    // hourglass; a key reaching the browser window ends the program.
+    void stateDuringCapture() {
         Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
         const int ends = ends_;
-        QTimer::singleShot(0, this, [this] { QTest::keyClick(&Browser(), Qt::Key_A); });
+        bool panelShown = true;
+        QRect browser, control;
+        int pointer = kPointerDefault;
+        QTimer::singleShot(0, this, [&] {
+            panelShown = Panel().isVisible();
+            browser = Browser().geometry();
+            control = Browser().WebBrowser1->geometry();
+            pointer = ScreenMousePointer();
+            QTest::keyClick(&Browser(), Qt::Key_A);
+        });
         Capture(QStringLiteral("2"));
+        QVERIFY(!panelShown);
+        QCOMPARE(browser, QRect(0, 0, kW, kH));
+        QCOMPARE(control, QRect(0, 0, kW, 2 * kH));
+        QCOMPARE(pointer, kPointerHourglass);
         QCOMPARE(ends_ - ends, 1);
+        VerifyWindowsBack();
     }
 };
 
