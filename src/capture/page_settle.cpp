@@ -11,9 +11,9 @@ namespace {
 // Our scripts run apart from the page's own, so neither can disturb the other's names.
 constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 
-// Resolves once the layout has the expected size and no image in sight is still loading
-// or waiting to be decoded, then lets two more frames pass. Lazy images come into sight
-// (and start loading) only in a frame after the layout grew, hence the loop.
+// Done once the layout has the expected size and no image in sight is still loading or
+// waiting to be decoded. Lazy images come into sight (and start loading) only in a frame
+// after the layout grew, hence the loop.
 constexpr char kSettleScript[] = R"JS(
 (function (width, height) {
     const state = { done: false };
@@ -46,8 +46,6 @@ constexpr char kSettleScript[] = R"JS(
                 await Promise.all(loading.map(loaded));
             }
         }
-        await frame();
-        await frame();
         state.done = true;
     })();
     return true;
