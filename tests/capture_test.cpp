@@ -161,6 +161,19 @@ class CaptureTest : public QObject {
         VerifyWindowsBack();
     }
 
+    // The user may have hidden the browser window with a click on the panel; the
+    // capture still grabs the page.
+    void hiddenBrowserWindowCaptured() {
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+        Panel().Form_MouseDown();
+        QVERIFY(!Browser().isVisible());
+        Capture(QStringLiteral("2"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(FirstWrongRow(*whopper, 0, 2 * kH, BandColor), -1);
+        VerifyWindowsBack();
+    }
+
     // A shorter capture uses and touches only its own row files.
     void staleRowFilesLeftAlone() {
         Capture(QStringLiteral("6"));

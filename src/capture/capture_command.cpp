@@ -54,6 +54,9 @@ void CommandCapture_Click(Program& program) {
     const double tall = double(v.Form99Height) * v.RowsToCapture;
     if (tall >= 0) page.SetHeight(static_cast<Twips>(tall));
 
+    // The browser lays the page out again in the tall view and loads what came into
+    // sight. That is waited for once, here: moving the control afterwards changes
+    // nothing inside the browser, and each grab paints the window as it then stands.
     bool grabbed = true;
     if (v.RowsToCapture >= 1) {
         WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
