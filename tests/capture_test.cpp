@@ -200,6 +200,7 @@ class CaptureTest : public QObject {
     void noRowsNoGrab_data() {
         QTest::addColumn<QString>("rows");
         QTest::newRow("zero") << QStringLiteral("0");
+        QTest::newRow("half a screen") << QStringLiteral("0.5");
         QTest::newRow("letters") << QStringLiteral("rows");
         QTest::newRow("negative") << QStringLiteral("-2");
     }

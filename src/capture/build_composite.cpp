@@ -33,9 +33,10 @@ bool BuildComposite(Program& program) {
         LetPendingEventsRun();
     }
 
-    // No rows make no picture: an empty file would be no bitmap at all.
+    // Without a single row there is no picture of the page (no rows at all, or less
+    // than one): an empty or blank file would pass for a capture.
     const QImage& composite = editor.PictureWhopper->Image();
-    if (composite.isNull()) return false;
+    if (v.ScreenCount == 0 || composite.isNull()) return false;
     if (!SavePicture(composite, WhopperFilePath())) return false;
 
     // The crop result box takes the whole composite, size and pixels, until a crop.
