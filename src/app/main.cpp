@@ -3,9 +3,11 @@
 
 #include "app/program.h"
 #include "app/startup.h"
+#include "capture/browser_rendering.h"
 
 int main(int argc, char* argv[]) {
     AllowBrowserAsRoot();
+    DrawBrowserInMemory();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Glimpa"));

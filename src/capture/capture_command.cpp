@@ -1,3 +1,84 @@
 #include "capture/capture_command.h"
 
-void CommandCapture_Click(Program&) {}
+#include "app/form0.h"
+#include "app/form1.h"
+#include "app/picture_button.h"
+#include "app/place_windows.h"
+#include "app/program.h"
+#include "capture/bounded_wait.h"
+#include "capture/build_composite.h"
+#include "capture/grab_screens.h"
+#include "capture/page_settle.h"
+#include "crop/form99.h"
+#include "platform/beep.h"
+#include "platform/mouse_pointer.h"
+#include "platform/val.h"
+
+namespace {
+
+// How long the window system may take to give the browser window the whole screen.
+constexpr WaitBound kWindowBound(2000);
+// How long the page may take to lay itself out in the tall view and load the images
+// that came into sight; a page that takes longer is grabbed as it then stands.
+constexpr WaitBound kPageBound(8000);
+
+bool CoversScreen(const Form0& browser, const ModuleVariables& v) {
+    return browser.geometry() ==
+           QRect(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
+}
+
+}  // namespace
+
+void CommandCapture_Click(Program& program) {
+    ModuleVariables& v = program.vars;
+    Form0& browser = program.form0();
+    Form1& panel = program.form1();
+    Form99& editor = program.form99();
+    WebBrowser& page = *browser.WebBrowser1;
+
+    panel.hide();
+    browser.SetLeft(0);
+    browser.SetTop(0);
+    browser.SetWidth(editor.Width());
+    browser.SetHeight(editor.Height());
+    // A browser window the user had hidden would grab nothing of the page.
+    browser.show();
+    browser.PictureCapture->SetWidth(v.Form99Width);
+    browser.PictureCapture->SetHeight(v.Form99Height);
+    page.SetRect(0, 0, v.Form99Width, v.Form99Height);
+    SetScreenMousePointer(kPointerHourglass);
+    v.ScreenCount = 0;
+    v.RowsToCapture = Val(panel.TextRowsToCapture->text());
+
+    // A negative height is no size at all: the control keeps one screen's height.
+    const double tall = double(v.Form99Height) * v.RowsToCapture;
+    if (tall >= 0) page.SetHeight(static_cast<Twips>(tall));
+
+    // The browser lays the page out again in the tall view and loads what came into
+    // sight. That is waited for once, here: moving the control afterwards changes
+    // nothing inside the browser, and each grab paints the window as it then stands.
+    bool grabbed = true;
+    if (v.RowsToCapture >= 1) {
+        WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
+        WaitForPageSettled(page, kPageBound);
+    }
+    for (v.CurrentRow = 1; v.CurrentRow <= v.RowsToCapture; v.CurrentRow = v.CurrentRow + 1) {
+        // A row that could not be written ends the grabs: a composite of it would show
+        // an older capture's screen as new.
+        if (!GrabScreens(program)) {
+            grabbed = false;
+            break;
+        }
+    }
+    LetPendingEventsRun();
+    if (grabbed) BuildComposite(program);
+
+    SetScreenMousePointer(kPointerDefault);
+    Beep();
+    browser.SetWidth(7200);
+    browser.SetHeight(5200);
+    page.SetRect(0, 0, 7200, 5200);
+    PlaceWindows(program);
+    browser.PictureDummy->setVisible(false);
+    panel.CommandCrop->setEnabled(true);
+}

@@ -1,0 +1,21 @@
+#pragma once
+// A small web server for the capture tests: serves the program folder over HTTP, so
+// that pages behave as pages from the web do (the browser defers lazy images only there).
+#include <QTcpServer>
+
+class FolderServer : public QObject {
+    Q_OBJECT
+  public:
+    // Pictures are sent `pictureDelayMs` after they are asked for, as from a slow site.
+    FolderServer(QString folder, int pictureDelayMs);
+
+    // "http://127.0.0.1:<port>/<name>".
+    QString Address(const QString& name) const;
+
+  private:
+    void Answer(QTcpSocket* socket);
+
+    QString folder_;
+    int pictureDelayMs_;
+    QTcpServer server_;
+};

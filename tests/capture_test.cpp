@@ -1,0 +1,328 @@
+// The Capture command end to end, on pages whose every pixel row the test knows. Built
+// once per screen size (CAPTURE_SCREEN_WIDTH x CAPTURE_SCREEN_HEIGHT).
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QtTest>
+
+#include "app/form0.h"
+#include "app/form1.h"
+#include "app/picture_button.h"
+#include "app/place_windows.h"
+#include "app/program.h"
+#include "capture/build_composite.h"
+#include "capture/row_files.h"
+#include "capture_http_server.h"
+#include "capture_pages.h"
+#include "crop/form99.h"
+#include "platform/beep.h"
+#include "platform/bitmap_file.h"
+#include "platform/end_program.h"
+#include "platform/mouse_pointer.h"
+#include "platform/program_folder.h"
+#include "support/test_main.h"
+
+using namespace capturepages;
+
+namespace {
+
+constexpr int kW = CAPTURE_SCREEN_WIDTH;
+constexpr int kH = CAPTURE_SCREEN_HEIGHT;
+
+QByteArray FileBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QImage Filled(QSize size, QColor color) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(color);
+    return image;
+}
+
+void RemoveRowFiles() {
+    for (int k = 1; k <= 7; ++k) QFile::remove(RowFilePath(k));
+    QFile::remove(WhopperFilePath());
+}
+
+}  // namespace
+
+class CaptureTest : public QObject {
+    Q_OBJECT
+
+  private:
+    Program* program_ = nullptr;
+    int ends_ = 0;
+
+    Form0& Browser() { return program_->form0(); }
+    Form1& Panel() { return program_->form1(); }
+    Form99& Editor() { return program_->form99(); }
+
+    // Opens the page the way the user does: its address in the address box, then Enter.
+    void Open(const QString& address) {
+        QSignalSpy loaded(Browser().WebBrowser1, &QWebEngineView::loadFinished);
+        Panel().TextURL->setText(address);
+        QTest::keyClick(Panel().TextURL, Qt::Key_Return);
+        QVERIFY(loaded.wait(20000));
+        QVERIFY(loaded.first().first().toBool());
+    }
+
+    void Capture(const QString& rows) {
+        Panel().TextRowsToCapture->setText(rows);
+        Panel().CommandCapture->click();
+    }
+
+    // Windows as start-up's later runs of the layout put them; the capture's end state.
+    void VerifyWindowsBack() {
+        const double left = kW * 15 / 2.0 - 7200 / 2.0;
+        const double top = (kH * 15 - (5200 + 1485)) / 2.0;
+        QCOMPARE(Browser().Left(), Twips(left));
+        QCOMPARE(Browser().Top(), Twips(top));
+        QCOMPARE(Browser().Width(), Twips(7200));
+        QCOMPARE(Browser().Height(), Twips(5200));
+        WebBrowser& page = *Browser().WebBrowser1;
+        QCOMPARE(QRectF(page.Left(), page.Top(), page.Width(), page.Height()),
+                 QRectF(0, 0, 7200, 5200));
+        QVERIFY(Panel().isVisible());
+        QCOMPARE(Panel().Left(), Browser().Left());
+        QCOMPARE(Panel().Top(), Twips(top + 5200));
+        QCOMPARE(Panel().Width(), Twips(7200));
+        QVERIFY(Browser().isVisible());
+        QVERIFY(!Browser().PictureDummy->isVisible());
+        QVERIFY(Panel().CommandCrop->isEnabled());
+        QCOMPARE(ScreenMousePointer(), kPointerDefault);
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        SetEndHandler([this] { ++ends_; });
+        program_ = new Program;
+        Startup(*program_);
+        QCOMPARE(program_->vars.Form99Width, Twips(kW * 15));
+        QCOMPARE(program_->vars.Form99Height, Twips(kH * 15));
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+    }
+
+    void cleanupTestCase() { delete program_; }
+
+    // Runs first, while the composite box has never been painted.
+    void fractionalRowsOnFirstCapture() {
+        RemoveRowFiles();
+        const int beeps = BeepCount();
+        Capture(QStringLiteral("2.5"));
+        QVERIFY(QFile::exists(RowFilePath(2)));
+        QVERIFY(!QFile::exists(RowFilePath(3)));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->size(), QSize(kW, kH * 5 / 2));
+        QCOMPARE(FirstWrongRow(*whopper, 0, 2 * kH, BandColor), -1);
+        QCOMPARE(FirstWrongRow(*whopper, 2 * kH, whopper->height(),
+                               [](int) { return QColor(Qt::white); }),
+                 -1);
+        QCOMPARE(BeepCount() - beeps, 2);
+        VerifyWindowsBack();
+    }
+
+    void everyRowOnce_data() {
+        QTest::addColumn<QString>("rows");
+        QTest::addColumn<int>("count");
+        QTest::newRow("one screen") << QStringLiteral("1") << 1;
+        QTest::newRow("three screens") << QStringLiteral("3") << 3;
+        QTest::newRow("six screens") << QStringLiteral("6") << 6;
+        QTest::newRow("above six is six") << QStringLiteral("9") << 6;
+    }
+
+    // Every pixel row of the page appears once, in order, in the row files, the
+    // composite in the crop editor, whopper.bmp and the crop result box.
+    void everyRowOnce() {
+        QFETCH(QString, rows);
+        QFETCH(int, count);
+        const int beeps = BeepCount();
+        Capture(rows);
+        for (int k = 1; k <= count; ++k) {
+            const auto row = LoadPicture(RowFilePath(k));
+            QVERIFY(row);
+            QCOMPARE(row->size(), QSize(kW, kH));
+            QCOMPARE(FirstWrongRow(*row, 0, kH, [k](int y) { return BandColor((k - 1) * kH + y); }),
+                     -1);
+            if (k == count)
+                QCOMPARE(
+                    QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
+                    *row);
+        }
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->size(), QSize(kW, count * kH));
+        QCOMPARE(FirstWrongRow(*whopper, 0, count * kH, BandColor), -1);
+        QCOMPARE(Editor().PictureWhopper->Image(), *whopper);
+        QCOMPARE(Editor().PictureCropped->Image(), *whopper);
+        QCOMPARE(BeepCount() - beeps, 2);
+        VerifyWindowsBack();
+    }
+
+    // The user may have hidden the browser window with a click on the panel; the
+    // capture still grabs the page.
+    void hiddenBrowserWindowCaptured() {
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+        Panel().Form_MouseDown();
+        QVERIFY(!Browser().isVisible());
+        Capture(QStringLiteral("2"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(FirstWrongRow(*whopper, 0, 2 * kH, BandColor), -1);
+        VerifyWindowsBack();
+    }
+
+    // A shorter capture uses and touches only its own row files.
+    void staleRowFilesLeftAlone() {
+        Capture(QStringLiteral("6"));
+        QByteArray stale[7];
+        for (int k = 3; k <= 6; ++k) stale[k] = FileBytes(RowFilePath(k));
+        Open(WritePage(QStringLiteral("header.html"), BandsPage(7 * kH, 50)));
+        Capture(QStringLiteral("2"));
+        for (int k = 3; k <= 6; ++k) QCOMPARE(FileBytes(RowFilePath(k)), stale[k]);
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->height(), 2 * kH);
+    }
+
+    // A header fixed to the top of the window shows once, at the top of the composite.
+    void fixedHeaderOnce() {
+        Open(WritePage(QStringLiteral("header.html"), BandsPage(7 * kH, 50)));
+        Capture(QStringLiteral("3"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(FirstWrongRow(*whopper, 0, 50, [](int) { return HeaderColor(); }), -1);
+        QCOMPARE(FirstWrongRow(*whopper, 50, 3 * kH, BandColor), -1);
+    }
+
+    void noRowsNoGrab_data() {
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("zero") << QStringLiteral("0");
+        QTest::newRow("half a screen") << QStringLiteral("0.5");
+        QTest::newRow("letters") << QStringLiteral("rows");
+        QTest::newRow("negative") << QStringLiteral("-2");
+    }
+
+    // Nothing grabbed and nothing written; the windows still come back.
+    void noRowsNoGrab() {
+        QFETCH(QString, rows);
+        RemoveRowFiles();
+        const QImage earlier = Filled({kW, kH}, Qt::green);
+        QVERIFY(SavePicture(earlier, WhopperFilePath()));
+        const QByteArray before = FileBytes(WhopperFilePath());
+        const QImage cropped = Editor().PictureCropped->Image();
+        const int beeps = BeepCount();
+        Capture(rows);
+        QVERIFY(!QFile::exists(RowFilePath(1)));
+        QCOMPARE(FileBytes(WhopperFilePath()), before);
+        QCOMPARE(Editor().PictureCropped->Image(), cropped);
+        QCOMPARE(BeepCount() - beeps, 1);
+        VerifyWindowsBack();
+    }
+
+    // A row file gone before the assembly: it stops there, leaving whopper.bmp and the
+    // crop result as they were and the rows painted so far in the composite.
+    void missingRowFileStopsAssembly() {
+        ModuleVariables& v = program_->vars;
+        RemoveRowFiles();
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::red), RowFilePath(1)));
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::blue), RowFilePath(3)));
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::green), WhopperFilePath()));
+        const QByteArray before = FileBytes(WhopperFilePath());
+        Editor().PictureWhopper->SetRect(0, 0, v.Form99Width, 3 * v.Form99Height);
+        Editor().PictureWhopper->PaintPicture(Filled({kW, 3 * kH}, Qt::yellow), 0, 0);
+        const QImage cropped = Editor().PictureCropped->Image();
+        const int beeps = BeepCount();
+        v.RowsToCapture = 3;
+        QVERIFY(!BuildComposite(*program_));
+        QCOMPARE(FileBytes(WhopperFilePath()), before);
+        QCOMPARE(Editor().PictureCropped->Image(), cropped);
+        QCOMPARE(BeepCount(), beeps);
+        const QImage& composite = Editor().PictureWhopper->Image();
+        QCOMPARE(FirstWrongRow(composite, 0, kH, [](int) { return QColor(Qt::red); }), -1);
+        QCOMPARE(FirstWrongRow(composite, kH, 3 * kH, [](int) { return QColor(Qt::yellow); }), -1);
+        SetScreenMousePointer(kPointerDefault);
+    }
+
+    // Row 2 cannot be written (a folder has its name; the tests run as root, whom a
+    // read-only folder would not stop): the grabs end there, the composite is not made,
+    // the windows come back.
+    void unwritableRowFileEndsCapture() {
+        RemoveRowFiles();
+        QVERIFY(QDir().mkpath(RowFilePath(2)));
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::green), WhopperFilePath()));
+        const QByteArray before = FileBytes(WhopperFilePath());
+        const int beeps = BeepCount();
+        Capture(QStringLiteral("3"));
+        QVERIFY(QDir().rmdir(RowFilePath(2)));
+        QVERIFY(QFile::exists(RowFilePath(1)));
+        QVERIFY(!QFile::exists(RowFilePath(2)));
+        QVERIFY(!QFile::exists(RowFilePath(3)));
+        QCOMPARE(FileBytes(WhopperFilePath()), before);
+        QCOMPARE(BeepCount() - beeps, 1);
+        VerifyWindowsBack();
+    }
+
+    // Images far below the first screen, one lazy by the browser's own rule and one
+    // that a script loads when it comes into sight, appear in the composite.
+    void lazyImagesAppear() {
+        const LazyImage native{QRect(100, 3 * kH + 100, 200, 100), Qt::red,
+                               QStringLiteral("lazy_red.png")};
+        const LazyImage scripted{QRect(400, 4 * kH + 200, 200, 100), Qt::blue,
+                                 QStringLiteral("lazy_blue.png")};
+        for (const LazyImage& image : {native, scripted})
+            QVERIFY(Filled(image.place.size(), image.color).save(AppFile(image.file)));
+        WritePage(QStringLiteral("lazy.html"), LazyPage(6 * kH, native, scripted));
+        FolderServer server(AppPath(), 400);
+        Open(server.Address(QStringLiteral("lazy.html")));
+
+        // Neither image has been fetched while the page shows only its first screen.
+        QString state;
+        Browser().WebBrowser1->page()->runJavaScript(
+            QStringLiteral(
+                "document.images[0].complete + ' ' + document.images[1].hasAttribute('src')"),
+            [&](const QVariant& v) { state = v.toString(); });
+        QTRY_VERIFY(!state.isEmpty());
+        QCOMPARE(state, QStringLiteral("false false"));
+
+        Capture(QStringLiteral("6"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->height(), 6 * kH);
+        for (const LazyImage& image : {native, scripted}) {
+            const QImage shown = whopper->copy(image.place);
+            QCOMPARE(FirstWrongRow(shown, 0, shown.height(), [&](int) { return image.color; }), -1);
+        }
+        QCOMPARE(FirstWrongRow(*whopper, 0, 3 * kH, [](int) { return QColor(Qt::white); }), -1);
+    }
+
+    // While the capture waits for the page: the panel is hidden, the browser window
+    // covers the screen with its control as tall as the rows, the pointer is the
+    // hourglass; a key reaching the browser window ends the program.
+    void stateDuringCapture() {
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+        const int ends = ends_;
+        bool panelShown = true;
+        QRect browser, control;
+        int pointer = kPointerDefault;
+        QTimer::singleShot(0, this, [&] {
+            panelShown = Panel().isVisible();
+            browser = Browser().geometry();
+            control = Browser().WebBrowser1->geometry();
+            pointer = ScreenMousePointer();
+            QTest::keyClick(&Browser(), Qt::Key_A);
+        });
+        Capture(QStringLiteral("2"));
+        QVERIFY(!panelShown);
+        QCOMPARE(browser, QRect(0, 0, kW, kH));
+        QCOMPARE(control, QRect(0, 0, kW, 2 * kH));
+        QCOMPARE(pointer, kPointerHourglass);
+        QCOMPARE(ends_ - ends, 1);
+        VerifyWindowsBack();
+    }
+};
+
+GLIMPA_TEST_MAIN(CaptureTest, CAPTURE_SCREEN_WIDTH, CAPTURE_SCREEN_HEIGHT)
+#include "capture_test.moc"
