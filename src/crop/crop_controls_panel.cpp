@@ -12,7 +12,7 @@ QRect PixelRect(Twips l, Twips t, Twips w, Twips h) {
     return QRect(TwipsToPixels(l), TwipsToPixels(t), TwipsToPixels(w), TwipsToPixels(h));
 }
 
-// The design's "MS Sans Serif" is a Windows bitmap font; the nearest sans font of the
+// The panel was laid out in "MS Sans Serif", a Windows bitmap font; the nearest sans font of the
 // system (Liberation Sans shares Arial's metrics) stands in at the same point size.
 QFont SansFont(qreal points, bool bold) {
     QFont font;
