@@ -264,6 +264,13 @@ class AppWindowsTest : public QObject {
         QTest::mouseClick(panel.CommandGetLocalFile, Qt::LeftButton);
         QCOMPARE(asked.last().InitDir, page);
         QCOMPARE(asked.last().FileName, page);
+
+        // Characters that mean something in an address are part of a file's name.
+        answer = PageFile("a #1 50%.html", "<title>odd name</title>");
+        QTest::mouseClick(panel.CommandGetLocalFile, Qt::LeftButton);
+        QCOMPARE(panel.TextURL->text(), QStringLiteral("file://") + *answer);
+        QVERIFY(WaitForLoad(browser.WebBrowser1));
+        QCOMPARE(browser.WebBrowser1->title(), QStringLiteral("odd name"));
     }
 
     void escapeEndsFromEveryBox() {
@@ -290,6 +297,7 @@ class AppWindowsTest : public QObject {
         QVERIFY(panel.isVisible());
         // A press on a control is not a press on the background.
         QTest::mouseClick(panel.TextURL, Qt::LeftButton);
+        QTest::mouseClick(panel.Label1, Qt::LeftButton, {}, QPoint(2, 2));
         QVERIFY(browser.isVisible());
     }
 

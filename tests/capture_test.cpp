@@ -222,6 +222,31 @@ class CaptureTest : public QObject {
         VerifyWindowsBack();
     }
 
+    void handEditedRowsStopAtSix_data() {
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("forty") << QStringLiteral("40");
+        QTest::newRow("beyond any number") << QStringLiteral("1e999");
+    }
+
+    // rows.txt edited by hand reaches the box unlimited at start-up; the capture still
+    // takes six screens and ends.
+    void handEditedRowsStopAtSix() {
+        QFETCH(QString, rows);
+        RemoveRowFiles();
+        program_->vars.StartupDone = 0;  // as when start-up fills the box from rows.txt
+        Panel().TextRowsToCapture->setText(rows);
+        program_->vars.StartupDone = 1;
+        QCOMPARE(Panel().TextRowsToCapture->text(), rows);
+        Panel().CommandCapture->click();
+        QVERIFY(QFile::exists(RowFilePath(6)));
+        QVERIFY(!QFile::exists(RowFilePath(7)));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->size(), QSize(kW, 6 * kH));
+        QCOMPARE(FirstWrongRow(*whopper, 0, 6 * kH, BandColor), -1);
+        VerifyWindowsBack();
+    }
+
     // A row file gone before the assembly: it stops there, leaving whopper.bmp and the
     // crop result as they were and the rows painted so far in the composite.
     void missingRowFileStopsAssembly() {

@@ -6,7 +6,7 @@
 #include "crop/crop_geometry.h"
 #include "crop/crop_image.h"
 #include "crop/panel_drag.h"
-#include "crop/windows_keys.h"
+#include "platform/windows_keys.h"
 
 Q_DECLARE_METATYPE(TwipPoint)
 

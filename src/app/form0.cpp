@@ -36,8 +36,7 @@ Form0::Form0(Program& program) : program_(program) {
     LabelVersion = new QLabel(QStringLiteral("#0.33"), PictureDummy);
     LabelVersion->setAlignment(Qt::AlignCenter);
     LabelVersion->setAttribute(Qt::WA_TranslucentBackground);
-    LabelVersion->setGeometry(TwipsToPixels(3150), TwipsToPixels(4200), TwipsToPixels(855),
-                              TwipsToPixels(255));
+    LabelVersion->setGeometry(TwipsRectToPixels(3150, 4200, 855, 255));
 
     // Key preview: the window sees keys before its start-up picture does.
     PictureDummy->installEventFilter(this);

@@ -13,9 +13,11 @@
 #include "crop/crop_command.h"
 #include "export/jpg_options_panel.h"
 #include "export/save_as_command.h"
+#include "platform/bring_forward.h"
 #include "platform/end_program.h"
 #include "platform/program_folder.h"
 #include "platform/val.h"
+#include "platform/windows_keys.h"
 
 namespace {
 
@@ -25,9 +27,10 @@ const QColor kPanelBackColor(0, 0, 128);
 
 QLineEdit* TextBox(QWidget* parent, const QString& text, Twips l, Twips t, Twips w, Twips h) {
     auto* box = new QLineEdit(text, parent);
-    box->setGeometry(TwipsToPixels(l), TwipsToPixels(t), TwipsToPixels(w), TwipsToPixels(h));
+    box->setGeometry(TwipsRectToPixels(l, t, w, h));
     box->setFrame(false);
-    box->setStyleSheet(QStringLiteral("QLineEdit { border: 1px solid #9a9a9a; background: white; }"));
+    box->setStyleSheet(
+        QStringLiteral("QLineEdit { border: 1px solid #9a9a9a; background: white; }"));
     return box;
 }
 
@@ -35,19 +38,6 @@ PictureButton* Button(QWidget* parent, const QString& word, QSize picture, Twips
     auto* button = new PictureButton(parent, word, picture);
     button->SetRect(l, t, PixelsToTwips(picture.width()), PixelsToTwips(picture.height()));
     return button;
-}
-
-// The Windows key code of a key press, for the handlers that compare codes.
-int KeyCode(const QKeyEvent* event) {
-    switch (event->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            return kKeyEnter;
-        case Qt::Key_Escape:
-            return kKeyEsc;
-        default:
-            return 0;
-    }
 }
 
 }  // namespace
@@ -59,10 +49,8 @@ Form1::Form1(Program& program) : program_(program) {
 
     // Created bottom-most first: the later ones lie on top, as designed.
     Label1 = new QLabel(QStringLiteral("No. Rows:"), this);
-    Label1->setGeometry(TwipsToPixels(1920), TwipsToPixels(840), TwipsToPixels(1455),
-                        TwipsToPixels(255));
+    Label1->setGeometry(TwipsRectToPixels(1920, 840, 1455, 255));
     Label1->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
-    Label1->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     CommandHelp = Button(this, QStringLiteral("Help"), {73, 33}, 4680, 720);
     TextURL = TextBox(this, QStringLiteral("http://"), 480, 270, 6255, 375);
@@ -84,6 +72,8 @@ Form1::Form1(Program& program) : program_(program) {
     setTabOrder(CommandSaveAs, CommandGetLocalFile);
     setTabOrder(CommandGetLocalFile, TextRowsToCapture);
     setTabOrder(TextRowsToCapture, CommandCrop);
+    setTabOrder(CommandCrop, PictureJPGOptions);
+    setTabOrder(PictureJPGOptions, CommandHelp);
 
     connect(TextURL, &QLineEdit::textChanged, this, [this] { TextURL_Change(); });
     connect(TextRowsToCapture, &QLineEdit::textChanged, this,
@@ -157,17 +147,21 @@ void Form1::Form_MouseDown() {
         return;
     }
     browser.show();
-    browser.raise();
+    BringForward(browser);
     show();
-    raise();
+    BringForward(*this);
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
+    // A label passes presses on to the panel; a press on a control is not one on the
+    // panel's background.
+    if (watched == Label1 && event->type() == QEvent::MouseButtonPress) return true;
     if (event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const int code = KeyCode(key);
-        Form_KeyDown(code, 0);
-        if (watched == TextURL) TextURL_KeyDown(code, 0);
+        const int code = WindowsKeyCode(key->key());
+        const int shift = ShiftState(key->modifiers());
+        Form_KeyDown(code, shift);
+        if (watched == TextURL) TextURL_KeyDown(code, shift);
     }
     return QWidget::eventFilter(watched, event);
 }

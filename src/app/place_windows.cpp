@@ -7,6 +7,7 @@
 #include "app/form1.h"
 #include "app/program.h"
 #include "crop/form99.h"
+#include "platform/bring_forward.h"
 
 namespace {
 
@@ -51,8 +52,7 @@ void PlaceWindows(Program& program) {
 
     browser.show();
     panel.show();
-    panel.raise();
-    panel.activateWindow();
+    BringForward(panel);
 
     editor.PictureCropControls->SetLeft(browser.Left());
     editor.PictureCropControls->SetTop(browser.Top());

@@ -46,7 +46,6 @@ class Program {
 
     bool IsForm0Loaded() const { return form0_ != nullptr; }
     bool IsForm1Loaded() const { return form1_ != nullptr; }
-    bool IsForm99Loaded() const { return form99_ != nullptr; }
 
   private:
     std::unique_ptr<Form0> form0_;

@@ -1,5 +1,7 @@
 #include "capture/capture_command.h"
 
+#include <algorithm>
+
 #include "app/form0.h"
 #include "app/form1.h"
 #include "app/picture_button.h"
@@ -15,6 +17,8 @@
 #include "platform/val.h"
 
 namespace {
+
+constexpr double kMostRows = 6;
 
 // How long the window system may take to give the browser window the whole screen.
 constexpr WaitBound kWindowBound(2000);
@@ -48,7 +52,9 @@ void CommandCapture_Click(Program& program) {
     page.SetRect(0, 0, v.Form99Width, v.Form99Height);
     SetScreenMousePointer(kPointerHourglass);
     v.ScreenCount = 0;
-    v.RowsToCapture = Val(panel.TextRowsToCapture->text());
+    // Start-up puts rows.txt into the box unlimited, and a hand-edited file may hold
+    // 40 or 1e999: the capture never takes more than the six screens it is made for.
+    v.RowsToCapture = std::min(Val(panel.TextRowsToCapture->text()), kMostRows);
 
     // A negative height is no size at all: the control keeps one screen's height.
     const double tall = double(v.Form99Height) * v.RowsToCapture;

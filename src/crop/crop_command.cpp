@@ -3,6 +3,7 @@
 #include "app/program.h"
 #include "app/settings_files.h"
 #include "crop/form99.h"
+#include "platform/bring_forward.h"
 
 void CommandCrop_Click(Program& program) {
     Form99& editor = program.form99();
@@ -13,8 +14,7 @@ void CommandCrop_Click(Program& program) {
     editor.ShowCropView();
     editor.PictureCropped->hide();
     editor.show();
-    editor.raise();
-    editor.activateWindow();
+    BringForward(editor);
     for (PictureBox* bar : {editor.PictureHorizBar1, editor.PictureHorizBar2,
                             editor.PictureVerticalBar1, editor.PictureVerticalBar2})
         bar->raise();

@@ -8,10 +8,6 @@ namespace {
 const QColor kNavy(0, 0, 128);
 const QColor kPink(255, 192, 192);
 
-QRect PixelRect(Twips l, Twips t, Twips w, Twips h) {
-    return QRect(TwipsToPixels(l), TwipsToPixels(t), TwipsToPixels(w), TwipsToPixels(h));
-}
-
 // The panel was laid out in "MS Sans Serif", a Windows bitmap font; the nearest sans font of the
 // system (Liberation Sans shares Arial's metrics) stands in at the same point size.
 QFont SansFont(qreal points, bool bold) {
@@ -26,7 +22,7 @@ QFont SansFont(qreal points, bool bold) {
 
 QLineEdit* Box(QWidget* parent, Twips top) {
     auto* box = new QLineEdit(QStringLiteral("0"), parent);
-    box->setGeometry(PixelRect(1560, top, 1095, 375));
+    box->setGeometry(TwipsRectToPixels(1560, top, 1095, 375));
     box->setFont(SansFont(12, true));
     return box;
 }
@@ -44,8 +40,8 @@ QLabel* Caption(QWidget* parent, const QString& text, const QRect& rect, const Q
 }
 
 QLabel* Hint(QWidget* parent, const QString& text, Twips top, Twips height, const QColor& colour) {
-    QLabel* label =
-        Caption(parent, text, PixelRect(240, top, 2415, height), SansFont(8, false), colour);
+    QLabel* label = Caption(parent, text, TwipsRectToPixels(240, top, 2415, height),
+                            SansFont(8, false), colour);
     label->setWordWrap(true);
     return label;
 }
@@ -57,7 +53,7 @@ CropControlsPanel::CropControlsPanel(QWidget* parent) : PictureBox(parent, Qt::w
     SetPicture(CropPanelBackground(QSize(192, 447)));
     setCursor(Qt::SizeAllCursor);
 
-    Label1 = Caption(this, QStringLiteral("Crop (F4)"), PixelRect(840, 60, 1215, 360),
+    Label1 = Caption(this, QStringLiteral("Crop (F4)"), TwipsRectToPixels(840, 60, 1215, 360),
                      SansFont(13.5, false), Qt::white);
     Label1->setAutoFillBackground(true);
     QPalette title = Label1->palette();
@@ -70,7 +66,7 @@ CropControlsPanel::CropControlsPanel(QWidget* parent) : PictureBox(parent, Qt::w
     const Twips tops[] = {600, 1080, 1560, 2040, 2640, 3120};
     QLabel* captions[6];
     for (int i = 0; i < 6; ++i)
-        captions[i] = Caption(this, names[i], PixelRect(120, tops[i], 1335, 375),
+        captions[i] = Caption(this, names[i], TwipsRectToPixels(120, tops[i], 1335, 375),
                               SansFont(12, true), Qt::black);
     Label2 = captions[0], Label3 = captions[1], Label4 = captions[2];
     Label5 = captions[3], Label6 = captions[4], Label7 = captions[5];

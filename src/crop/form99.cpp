@@ -8,6 +8,7 @@
 #include "app/panel_art.h"
 #include "app/program.h"
 #include "export/cgdiplus.h"
+#include "platform/bring_forward.h"
 #include "platform/end_program.h"
 
 namespace {
@@ -24,11 +25,6 @@ PictureBox* Bar(QWidget* picture) {
 void PlaceBar(PictureBox* bar, const TwipRect& rect) {
     bar->SetRect(rect.Left, rect.Top, rect.Width, rect.Height);
     bar->setGeometry(PixelRectOf(rect));
-}
-
-void BringForward(QWidget& window) {
-    window.raise();
-    window.activateWindow();
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The crop: a double-click on the composite saves the bar places, copies the pixels
 // inside the bars into the result box and cropped.bmp, and hands the screen back to
 // the control panel.
+#include <QFile>
+
 #include "app/form0.h"
 #include "app/form1.h"
 #include "app/program.h"
@@ -9,6 +11,7 @@
 #include "crop/form99.h"
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
+#include "platform/bring_forward.h"
 #include "platform/program_folder.h"
 
 void Form99::PictureWhopper_DblClick() {
@@ -21,11 +24,8 @@ void Form99::PictureWhopper_DblClick() {
     PictureCropControls->SetTop(program_.vars.CropControlsHomeTop);
     Form1& panel = program_.form1();
     panel.show();
-    Form0& browser = program_.form0();
-    browser.raise();
-    browser.activateWindow();
-    panel.raise();
-    panel.activateWindow();
+    BringForward(program_.form0());
+    BringForward(panel);
 }
 
 void Form99::CropPicture() {
@@ -38,7 +38,9 @@ void Form99::CropPicture() {
         PictureCropped->SetWidth(PixelsToTwips(area.width()));
         PictureCropped->SetHeight(PixelsToTwips(area.height()));
         PictureCropped->PaintPicture(cropped, 0, 0);
-        SavePicture(PictureCropped->Image(), AppFile(QStringLiteral("cropped.bmp")));
+        // A cropped.bmp that cannot be replaced must not be saved later as this crop.
+        if (!SavePicture(PictureCropped->Image(), CroppedFilePath()))
+            QFile::remove(CroppedFilePath());
     }
     Beep();
 }

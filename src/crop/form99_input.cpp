@@ -6,7 +6,7 @@
 #include <QRubberBand>
 
 #include "crop/form99.h"
-#include "crop/windows_keys.h"
+#include "platform/windows_keys.h"
 
 bool Form99::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {

@@ -8,6 +8,7 @@
 #include "app/panel_art.h"
 #include "app/picture_button.h"
 #include "app/program.h"
+#include "crop/crop_image.h"
 #include "platform/beep.h"
 #include "platform/message_box.h"
 #include "platform/mouse_pointer.h"
@@ -20,7 +21,7 @@ const QColor kPanelColor(11, 180, 255);
 
 template <class W>
 W* Place(W* widget, Twips l, Twips t, Twips w, Twips h) {
-    widget->setGeometry(TwipsToPixels(l), TwipsToPixels(t), TwipsToPixels(w), TwipsToPixels(h));
+    widget->setGeometry(TwipsRectToPixels(l, t, w, h));
     return widget;
 }
 
@@ -106,9 +107,9 @@ void JpgOptionsPanel::CommandSaveJPG_Click() {
 void JpgOptionsPanel::SaveAsJpg() {
     hide();
     SetScreenMousePointer(kPointerHourglass);
-    const JpgSaveResult result = WriteJpgFromBitmap(
-        TheImagingLibrary(), jpg_, AppFile(QStringLiteral("cropped.bmp")), program_.vars.SavePath,
-        QualityOf(txtQuality->text()), chkProgressive->isChecked() ? 1 : 0);
+    const JpgSaveResult result =
+        WriteJpgFromBitmap(TheImagingLibrary(), jpg_, CroppedFilePath(), program_.vars.SavePath,
+                           QualityOf(txtQuality->text()), chkProgressive->isChecked() ? 1 : 0);
     if (result == JpgSaveResult::NoSource) {
         SetScreenMousePointer(kPointerDefault);
         return;

@@ -3,6 +3,7 @@
 #include "app/form0.h"
 #include "app/form1.h"
 #include "app/program.h"
+#include "crop/crop_image.h"
 #include "crop/form99.h"
 #include "export/file_copy.h"
 #include "export/jpg_options_panel.h"
@@ -11,14 +12,6 @@
 #include "platform/common_dialog.h"
 #include "platform/gif_control.h"
 #include "platform/program_folder.h"
-
-namespace {
-
-QString CroppedFile() {
-    return AppFile(QStringLiteral("cropped.bmp"));
-}
-
-}  // namespace
 
 void CommandSaveAs_Click(Program& program) {
     CommonDialog& dialog = program.form0().CommonDialog1;
@@ -50,11 +43,11 @@ void CommandSaveAs_Click(Program& program) {
 
 // Failures stay silent, as for every writer but the JPEG one.
 void SaveAsBmp(Program& program) {
-    CopyFileAtomically(CroppedFile(), program.vars.SavePath);
+    CopyFileAtomically(CroppedFilePath(), program.vars.SavePath);
 }
 
 void SaveAsGif(Program& program) {
-    WriteGifFromBitmap(CroppedFile(), program.vars.SavePath);
+    WriteGifFromBitmap(CroppedFilePath(), program.vars.SavePath);
 }
 
 void SaveAsPng(Program& program) {

@@ -1,6 +1,6 @@
 #include "platform/picture_box.h"
 
-#include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 PictureBox::PictureBox(QWidget* parent, QColor background)
@@ -11,6 +11,11 @@ PictureBox::PictureBox(QWidget* parent, QColor background)
 void PictureBox::TwipsChanged() {
     const QSize size(width(), height());
     if (image_.size() == size) return;
+    if (size.isEmpty()) {
+        image_ = QImage();  // nothing to draw into; painting into it is skipped
+        update();
+        return;
+    }
     // Resizing keeps what was drawn where it still fits, like a persistent bitmap;
     // the background picture shows wherever the old drawing did not reach.
     QImage grown(size, QImage::Format_RGB32);
@@ -45,14 +50,4 @@ void PictureBox::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
     painter.fillRect(event->rect(), background_);
     painter.drawImage(event->rect().topLeft(), image_, event->rect());
-}
-
-void PictureBox::mousePressEvent(QMouseEvent* event) {
-    Q_EMIT MouseDown(event->button(), event->modifiers(), event->position().toPoint());
-    QWidget::mousePressEvent(event);
-}
-
-void PictureBox::mouseDoubleClickEvent(QMouseEvent* event) {
-    Q_EMIT DblClick();
-    QWidget::mouseDoubleClickEvent(event);
 }

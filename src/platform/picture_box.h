@@ -24,17 +24,9 @@ class PictureBox : public Twipped<QWidget> {
     // at its own size, as a plain copy.
     void PaintPicture(const QImage& source, int x, int y, QRect sourceRect = {});
 
-    QColor BackColor() const { return background_; }
-
-  Q_SIGNALS:
-    void MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);
-    void DblClick();
-
   protected:
     void TwipsChanged() override;
     void paintEvent(QPaintEvent*) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
   private:
     QColor background_;

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "app/startup.h"
+#include "capture/browser_rendering.h"
 #include "platform/program_folder.h"
 
 namespace testsupport {
@@ -24,6 +25,7 @@ QString FreshProgramFolder();
     int main(int argc, char* argv[]) {                              \
         testsupport::UseHeadlessScreen(width, height);              \
         AllowBrowserAsRoot();                                       \
+        DrawBrowserInMemory();                                      \
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); \
         QApplication app(argc, argv);                               \
         SetAppPathOverride(testsupport::FreshProgramFolder());      \

@@ -1,4 +1,4 @@
-#include "crop/windows_keys.h"
+#include "platform/windows_keys.h"
 
 int WindowsKeyCode(int qtKey) {
     switch (qtKey) {
