@@ -233,6 +233,7 @@ class CaptureTest : public QObject {
     void handEditedRowsStopAtSix() {
         QFETCH(QString, rows);
         RemoveRowFiles();
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
         program_->vars.StartupDone = 0;  // as when start-up fills the box from rows.txt
         Panel().TextRowsToCapture->setText(rows);
         program_->vars.StartupDone = 1;
