@@ -3,12 +3,13 @@
 #include <gif_lib.h>
 #include <libimagequant.h>
 
-#include <QHash>
 #include <QSaveFile>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "platform/bitmap_file.h"
+#include "platform/exact_palette.h"
 
 namespace {
 
@@ -19,35 +20,18 @@ struct Indexed {
 };
 
 // The exact colours when there are 256 or fewer; nothing when there are more.
-std::optional<Indexed> ExactPalette(const QImage& rgb) {
+std::optional<Indexed> Exact(const QImage& rgb) {
+    const std::optional<QImage> indexed = ExactPalette(rgb);
+    if (!indexed) return std::nullopt;
     Indexed out;
-    out.pixels.resize(static_cast<size_t>(rgb.width()) * rgb.height());
-    QHash<QRgb, GifByteType> index;
-    QRgb last = 0;
-    GifByteType lastIndex = 0;
-    bool haveLast = false;
-    size_t at = 0;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < rgb.width(); ++x) {
-            const QRgb c = line[x] | 0xFF000000u;
-            // Runs of one colour are the rule in a page picture: skip the lookup.
-            if (!haveLast || c != last) {
-                auto it = index.constFind(c);
-                if (it == index.constEnd()) {
-                    if (index.size() == 256) return std::nullopt;
-                    it = index.insert(c, static_cast<GifByteType>(index.size()));
-                    out.palette.push_back(GifColorType{static_cast<GifByteType>(qRed(c)),
-                                                       static_cast<GifByteType>(qGreen(c)),
-                                                       static_cast<GifByteType>(qBlue(c))});
-                }
-                last = c;
-                lastIndex = it.value();
-                haveLast = true;
-            }
-            out.pixels[at++] = lastIndex;
-        }
-    }
+    const size_t width = static_cast<size_t>(indexed->width());
+    out.pixels.resize(width * indexed->height());
+    for (int y = 0; y < indexed->height(); ++y)
+        std::copy_n(indexed->constScanLine(y), width, out.pixels.begin() + width * y);
+    for (QRgb c : indexed->colorTable())
+        out.palette.push_back(GifColorType{static_cast<GifByteType>(qRed(c)),
+                                           static_cast<GifByteType>(qGreen(c)),
+                                           static_cast<GifByteType>(qBlue(c))});
     return out;
 }
 
@@ -118,7 +102,7 @@ bool WriteGif(const QImage& picture, const QString& gifPath) {
     // GIF sizes are 16-bit.
     if (picture.isNull() || picture.width() > 65535 || picture.height() > 65535) return false;
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
-    std::optional<Indexed> indexed = ExactPalette(rgb);
+    std::optional<Indexed> indexed = Exact(rgb);
     if (!indexed) indexed = Quantized(rgb);
     if (!indexed) return false;
     QSaveFile file(gifPath);

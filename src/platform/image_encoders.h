@@ -57,8 +57,4 @@ class ImageEncoders {
 // The service over Qt's image writers: one encoder per image type that Qt can write.
 ImageEncoders& QtImageEncoders();
 
-// The smallest lossless form of a picture for a palette-capable writer: its own
-// colours as a palette when there are 256 or fewer, else 24-bit colour.
-QImage LosslessReduced(const QImage& picture);
-
 }  // namespace gdi

@@ -6,7 +6,7 @@
 #include <csetjmp>
 #include <vector>
 
-#include "platform/image_encoders.h"
+#include "platform/exact_palette.h"
 
 namespace {
 
@@ -69,9 +69,10 @@ bool Encode(const QImage& image, int filters, QByteArray& out) {
 
 std::optional<QByteArray> EncodePng(const QImage& picture) {
     if (picture.isNull()) return std::nullopt;
-    QImage image = gdi::LosslessReduced(picture);
-    if (image.format() != QImage::Format_Indexed8)
-        image = image.convertToFormat(QImage::Format_RGB888);
+    // The smallest lossless form: its own colours as a palette when there are 256 or
+    // fewer, else 24-bit colour.
+    const QImage image =
+        ExactPalette(picture).value_or(picture.convertToFormat(QImage::Format_RGB888));
     QByteArray plain;
     if (!Encode(image, PNG_FILTER_NONE, plain)) return std::nullopt;
     // Palette rows gain nothing from filters.
