@@ -1,6 +1,7 @@
 #include "export/jpg_options_panel.h"
 
 #include <QPainter>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -50,9 +51,19 @@ int QualityOf(const QString& text) {
 JpgOptionsPanel::JpgOptionsPanel(Program& program, QWidget* parent)
     : Twipped<QWidget>(parent), program_(program) {
     SetRect(480, 270, 6255, 975);
+    // The panel was laid out for a small 8-point face; a larger one would clip its texts.
+    QFont small(QStringLiteral("Liberation Sans"));
+    small.setStyleHint(QFont::SansSerif);
+    small.setPointSize(8);
+    setFont(small);
 
     Label2 = Place(WhiteLabel(this, QStringLiteral("Quality:")), 120, 120, 855, 255);
     labJPGQuality = Place(WhiteLabel(this, QStringLiteral("50")), 240, 480, 180, 195);
+    // Wide enough for "100" in the face at hand.
+    labJPGQuality->resize(
+        std::max(labJPGQuality->width(),
+                 labJPGQuality->fontMetrics().horizontalAdvance(QStringLiteral("100")) + 2),
+        labJPGQuality->height());
     // The writer reads the quality here; it starts where the slider and label start.
     txtQuality = Place(new QLineEdit(QStringLiteral("50"), this), 120, 240, 435, 285);
     txtQuality->setToolTip(QStringLiteral("The quality should be between 1 and 100."));
@@ -63,7 +74,9 @@ JpgOptionsPanel::JpgOptionsPanel(Program& program, QWidget* parent)
     sliJPGQuality->setCursor(PanelCursor());
     chkProgressive =
         Place(new QCheckBox(QStringLiteral("Progressive"), this), 3360, 240, 1185, 195);
-    chkProgressive->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    QPalette white = chkProgressive->palette();
+    white.setColor(QPalette::WindowText, Qt::white);
+    chkProgressive->setPalette(white);
     chkProgressive->setCursor(PanelCursor());
     CommandCancelJPGSave = Button(this, QStringLiteral("Cancel"), 4680, 360);
     CommandSaveJPG = Button(this, QStringLiteral("Save"), 5400, 360);
