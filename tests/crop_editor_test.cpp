@@ -17,6 +17,7 @@
 #include "crop/form99.h"
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
+#include "platform/bring_forward.h"
 #include "platform/end_program.h"
 #include "platform/print_number.h"
 #include "platform/program_folder.h"
@@ -330,6 +331,37 @@ class CropEditorTest : public QObject {
         QCOMPARE(ends_, 0);
         QTest::keyClick(&editor, Qt::Key_Escape);
         QCOMPARE(ends_, 1);
+    }
+
+    // F2 and presses that hand the screen back to the browser window and the panel.
+    void otherWindowsComeForward() {
+        OpenEditor();
+        Form99& editor = Editor();
+        Form0& browser = program_->form0();
+        Form1& panel = program_->form1();
+        editor.PictureWhopper->SetTop(PixelsToTwips(20));  // a strip of background above
+        const QPoint background(kScreenWidth - 5, 5);
+        QCOMPARE(editor.childAt(background), nullptr);
+
+        // The browser window hidden: a background click does nothing.
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, background);
+        QVERIFY(browser.isHidden() && panel.isHidden());
+
+        QTest::keyClick(editor.PictureCropControls->TextTop, Qt::Key_F2);
+        QVERIFY(browser.isVisible() && panel.isVisible());
+        QTRY_COMPARE(QApplication::activeWindow(), &panel);
+
+        BringForward(editor);
+        QTRY_COMPARE(QApplication::activeWindow(), &editor);
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, background);
+        QTRY_COMPARE(QApplication::activeWindow(), &panel);
+
+        // A press on the result, once the crop has hidden the composite.
+        DoubleClickPicture();
+        BringForward(editor);
+        QTRY_COMPARE(QApplication::activeWindow(), &editor);
+        QTest::mouseClick(editor.PictureCropped, Qt::LeftButton, {}, QPoint(1, 1));
+        QTRY_COMPARE(QApplication::activeWindow(), &panel);
     }
 
     void escAfterTheCropEnds() {
