@@ -21,8 +21,6 @@
 
 namespace {
 
-constexpr int kKeyEnter = 13;
-constexpr int kKeyEsc = 27;
 const QColor kPanelBackColor(0, 0, 128);
 
 QLineEdit* TextBox(QWidget* parent, const QString& text, Twips l, Twips t, Twips w, Twips h) {
@@ -104,7 +102,7 @@ void Form1::TextURL_Change() {
 }
 
 void Form1::TextURL_KeyDown(int keyCode, int /*shift*/) {
-    if (keyCode != kKeyEnter) return;
+    if (keyCode != keycode::Enter) return;
     Form0& browser = program_.form0();
     browser.WebBrowser1->Navigate(TextURL->text().trimmed());
     browser.show();
@@ -133,11 +131,11 @@ void Form1::CommandGetLocalFile_Click() {
     TextURL->setText(QString());
     TextURL->setText(QStringLiteral("file://") + dialog.FileName);
     TextURL_Change();
-    TextURL_KeyDown(kKeyEnter, 0);
+    TextURL_KeyDown(keycode::Enter, 0);
 }
 
 void Form1::Form_KeyDown(int keyCode, int /*shift*/) {
-    if (keyCode == kKeyEsc) End();
+    if (keyCode == keycode::Esc) End();
 }
 
 void Form1::Form_MouseDown() {

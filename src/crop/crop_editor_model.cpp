@@ -71,29 +71,33 @@ void CropEditorModel::UpdateCropBoxes() {
     Boxes[TextHeightH] = QString::number(r.height());
 }
 
+namespace {
+
+// The bar of a pair that opens the rectangle (the first on a tie) goes to `open`, the
+// other to `close`: typed values never swap the bars' roles.
+void PlacePair(Twips& bar1, Twips& bar2, Twips open, Twips close) {
+    if (bar1 <= bar2) {
+        bar1 = open;
+        bar2 = close;
+    } else {
+        bar2 = open;
+        bar1 = close;
+    }
+}
+
+}  // namespace
+
 void CropEditorModel::ApplyCropBoxes() {
     // A box value names the first pixel inside the bars, so the bar that opens the
     // rectangle goes one bar thickness before it; the bars keep their roles.
     const double l = Val(Boxes[TextLeft]);
     const auto newLeft = static_cast<Twips>((l - PixelOf(VerticalBar1.Width)) * 15);
     const auto newRight = static_cast<Twips>(Val(Boxes[TextRight]) * 15);
-    if (VerticalBar1.Left <= VerticalBar2.Left) {
-        VerticalBar1.Left = newLeft;
-        VerticalBar2.Left = newRight;
-    } else {
-        VerticalBar2.Left = newLeft;
-        VerticalBar1.Left = newRight;
-    }
+    PlacePair(VerticalBar1.Left, VerticalBar2.Left, newLeft, newRight);
     const double t = Val(Boxes[TextTop]);
     const auto newTop = static_cast<Twips>((t - PixelOf(HorizBar1.Height)) * 15);
     const auto newBottom = static_cast<Twips>(Val(Boxes[TextBottom]) * 15);
-    if (HorizBar1.Top <= HorizBar2.Top) {
-        HorizBar1.Top = newTop;
-        HorizBar2.Top = newBottom;
-    } else {
-        HorizBar2.Top = newTop;
-        HorizBar1.Top = newBottom;
-    }
+    PlacePair(HorizBar1.Top, HorizBar2.Top, newTop, newBottom);
     UpdateCropBoxes();
 }
 

@@ -8,21 +8,7 @@
 
 #include "app/settings_files.h"
 #include "crop/crop_geometry.h"
-
-// Windows key codes and shift bits, as the editor's handlers compare them.
-namespace keycode {
-inline constexpr int Esc = 27;
-inline constexpr int Left = 37;
-inline constexpr int Up = 38;
-inline constexpr int Right = 39;
-inline constexpr int Down = 40;
-inline constexpr int F2 = 113;
-inline constexpr int F3 = 114;
-inline constexpr int F4 = 115;
-inline constexpr int ShiftMask = 1;
-inline constexpr int CtrlMask = 2;
-inline constexpr int AltMask = 4;
-}  // namespace keycode
+#include "platform/windows_keys.h"
 
 // What a key press in the editor window asks for, in the order the window tests them.
 enum class EditorKey { TogglePanel, ResetBars, BringWindowsForward, Escape, Move };

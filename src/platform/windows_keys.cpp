@@ -55,8 +55,8 @@ int WindowsKeyCode(int qtKey) {
 
 int ShiftState(Qt::KeyboardModifiers modifiers) {
     int state = 0;
-    if (modifiers & Qt::ShiftModifier) state |= 1;
-    if (modifiers & Qt::ControlModifier) state |= 2;
-    if (modifiers & Qt::AltModifier) state |= 4;
+    if (modifiers & Qt::ShiftModifier) state |= keycode::ShiftMask;
+    if (modifiers & Qt::ControlModifier) state |= keycode::CtrlMask;
+    if (modifiers & Qt::AltModifier) state |= keycode::AltMask;
     return state;
 }
