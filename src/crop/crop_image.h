@@ -6,7 +6,10 @@
 // cropped.bmp in the program folder: the picture that Save As writes.
 QString CroppedFilePath();
 
-// The pixels of `composite` inside `area`, at the area's size. Parts of the area that
-// lie outside the composite come out white, the picture's own background. An empty
-// area, or one too large to hold (over 2^26 pixels), gives a null image.
+// The part of `area` that lies on the composite: bars placed beyond the picture (say,
+// remembered from a taller capture) must not add white the page never had.
+QRect ClippedCropArea(const QImage& composite, const QRect& area);
+
+// The pixels of `composite` inside ClippedCropArea(composite, area), at that size. An
+// area that is empty or lies wholly outside the composite gives a null image.
 QImage CropComposite(const QImage& composite, const QRect& area);

@@ -25,8 +25,11 @@ class Form99 : public Twipped<QWidget> {
     void Form_Load();
     void Form_Unload();
 
-    // Writes the cropped picture to SavePath as PNG (the Save As command's PNG branch).
+    // Writes the result box's picture to SavePath as PNG.
     void Do_PNG_Save();
+    // Writes `picture` to SavePath as PNG (the Save As command's PNG branch); false
+    // when the writer is gone or the file was not written.
+    bool Do_PNG_Save(const QImage& picture);
 
     // The editor's procedures, each keeping the widgets in step with the model.
     void ResetCropBars();
@@ -43,7 +46,8 @@ class Form99 : public Twipped<QWidget> {
     void Form_MouseDown();
     void PictureCropped_MouseDown();
     void PictureWhopper_DblClick();
-    void CropPicture();
+    // False when the crop was refused (no pixel of the composite inside the bars).
+    bool CropPicture();
 
     const CropEditorModel& Model() const { return model_; }
     const PanelDrag& Drag() const { return drag_; }

@@ -17,7 +17,8 @@
 void Form99::PictureWhopper_DblClick() {
     // Saved first: a crop that is refused still leaves the places for next time.
     WriteBarPositions(model_.BarPositionsToSave());
-    CropPicture();
+    // A refused crop leaves the bars on show: nothing may look cropped.
+    if (!CropPicture()) return;
     PictureWhopper->hide();
     PictureCropped->show();
     PictureCropControls->SetLeft(program_.vars.CropControlsHomeLeft);
@@ -28,19 +29,20 @@ void Form99::PictureWhopper_DblClick() {
     BringForward(panel);
 }
 
-void Form99::CropPicture() {
+bool Form99::CropPicture() {
     // The pixels the boxes name: columns Left..Right-1, rows Top..Bottom-1, taken from
-    // the composite itself so that nothing lying over it on screen is copied. Bars
-    // that cross (an empty or negative rectangle) leave the previous result alone.
-    const QRect area = model_.CropPixels();
-    const QImage cropped = CropComposite(PictureWhopper->Image(), area);
+    // the composite itself so that nothing lying over it on screen is copied, and only
+    // as far as the composite goes. Bars that cross (an empty or negative rectangle),
+    // or that hold no pixel of the composite, leave the previous result alone.
+    const QImage cropped = CropComposite(PictureWhopper->Image(), model_.CropPixels());
     if (!cropped.isNull()) {
-        PictureCropped->SetWidth(PixelsToTwips(area.width()));
-        PictureCropped->SetHeight(PixelsToTwips(area.height()));
+        PictureCropped->SetWidth(PixelsToTwips(cropped.width()));
+        PictureCropped->SetHeight(PixelsToTwips(cropped.height()));
         PictureCropped->PaintPicture(cropped, 0, 0);
         // A cropped.bmp that cannot be replaced must not be saved later as this crop.
         if (!SavePicture(PictureCropped->Image(), CroppedFilePath()))
             QFile::remove(CroppedFilePath());
     }
     Beep();
+    return !cropped.isNull();
 }
