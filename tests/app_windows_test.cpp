@@ -1,8 +1,12 @@
 // Start-up and the control panel, driven through the real windows on a headless screen
 // of SCREEN_W x SCREEN_H pixels.
+#include <QApplication>
+#include <QClipboard>
 #include <QFile>
+#include <QFileDialog>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QWebEnginePage>
 
 #include "app/form0.h"
@@ -14,6 +18,9 @@
 #include "app/settings_files.h"
 #include "app/startup.h"
 #include "crop/form99.h"
+#include "export/jpg_options_panel.h"
+#include "export/save_as_command.h"
+#include "platform/bitmap_file.h"
 #include "platform/end_program.h"
 #include "platform/program_folder.h"
 #include "support/test_main.h"
@@ -299,6 +306,108 @@ class AppWindowsTest : public QObject {
         QTest::mouseClick(panel.TextURL, Qt::LeftButton);
         QTest::mouseClick(panel.Label1, Qt::LeftButton, {}, QPoint(2, 2));
         QVERIFY(browser.isVisible());
+    }
+
+    // The JPEG options panel and its labels lie on the control panel, but a press on
+    // them is not one on the control panel's own surface.
+    void pressOnJpegOptionsKeepsTheBrowser_data() {
+        QTest::addColumn<QString>("target");
+        QTest::newRow("panel") << "panel";
+        QTest::newRow("quality caption") << "Label2";
+        QTest::newRow("quality value") << "labJPGQuality";
+    }
+    void pressOnJpegOptionsKeepsTheBrowser() {
+        QFETCH(QString, target);
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        Form0& browser = program.form0();
+        JpgOptionsPanel& options = *panel.PictureJPGOptions;
+        options.show();
+        QWidget* pressed = target == "panel"    ? static_cast<QWidget*>(&options)
+                           : target == "Label2" ? options.Label2
+                                                : options.labJPGQuality;
+        QVERIFY(browser.isVisible());
+        QTest::mouseClick(pressed, Qt::LeftButton, {}, QPoint(2, 2));
+        QVERIFY(browser.isVisible());
+        // The surface itself still toggles.
+        QTest::mouseClick(&panel, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(!browser.isVisible());
+    }
+
+    // Pasted text loses its line breaks as a browser's address bar drops them: the
+    // box and url.txt get one line.
+    void pastedAddressIsOneLine_data() {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("trailing CR LF") << "http://example.org/page\r\n"
+                                        << "http://example.org/page";
+        QTest::newRow("broken over lines") << "http://example.org/a/\n  b/c?d=1\n"
+                                           << "http://example.org/a/b/c?d=1";
+        QTest::newRow("plain") << "http://example.org/x"
+                               << "http://example.org/x";
+    }
+    void pastedAddressIsOneLine() {
+        QFETCH(QString, pasted);
+        QFETCH(QString, kept);
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        QApplication::clipboard()->setText(pasted);
+        panel.TextURL->setFocus();
+        panel.TextURL->selectAll();
+        QTest::keyClick(panel.TextURL, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(panel.TextURL->text(), kept);
+        QCOMPARE(Bytes(UrlFilePath()), kept.toLatin1() + "\r\n");
+    }
+
+    // An address far longer than a line edit usually takes stays whole, in the box,
+    // in url.txt, and at the next start.
+    void longAddressStaysWhole() {
+        QString address = QStringLiteral("http://example.org/?q=");
+        address += QString(2 * 1000 * 1000, u'x');
+        address += QStringLiteral("&end=1");
+        {
+            Program program;
+            Startup(program);
+            Form1& panel = program.form1();
+            QApplication::clipboard()->setText(address);
+            panel.TextURL->setFocus();
+            panel.TextURL->selectAll();
+            QTest::keyClick(panel.TextURL, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(panel.TextURL->text().size(), address.size());
+            QVERIFY(panel.TextURL->text() == address);
+            QVERIFY(Bytes(UrlFilePath()) == address.toLatin1() + "\r\n");
+        }
+        Program program;
+        Startup(program);
+        QVERIFY(program.form1().TextURL->text() == address);
+    }
+
+    // The real file dialogs list each pattern once.
+    void dialogsShowEachPatternOnce() {
+        Program program;
+        Startup(program);
+        QVERIFY(SavePicture(QImage(3, 3, QImage::Format_RGB32), AppFile("cropped.bmp")));
+        QStringList shown;
+        const auto answerDialog = [&shown] {
+            QTimer::singleShot(0, [&shown] {
+                QTRY_VERIFY(qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
+                auto* box = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                shown << box->nameFilters();
+                box->reject();
+            });
+        };
+        answerDialog();
+        CommandSaveAs_Click(program);
+        answerDialog();
+        program.form1().CommandGetLocalFile_Click();
+        QCOMPARE(shown, QStringList({"Windows Bitmap file (*.bmp)",
+                                     "Joint Photographic Experts Group file (*.jpg)",
+                                     "Graphic Interchange Format file - 256 cols. (*.gif)",
+                                     "Portable Network Graphic file (*.png)",
+                                     "Webpages (*.htm *.html *.mht)", "All files (*)"}));
+        QFile::remove(AppFile("cropped.bmp"));
     }
 
     void keyOnBrowserWindowEnds() {

@@ -1,6 +1,7 @@
 // The Save As command, the JPEG options panel and the crop editor's PNG save, on
 // the program's own windows.
 #include <QImageReader>
+#include <QProcess>
 #include <QTest>
 
 #include "app/form0.h"
@@ -61,25 +62,38 @@ class ExportSaveAsTest : public QObject {
     }
 
   private Q_SLOTS:
-    void initTestCase() {
+    // A program as at start-up, its dialog answering with answer_.
+    void StartProgram() {
+        program_.reset();
         program_ = std::make_unique<Program>();
         program_->form0().CommonDialog1.SetBackend([this](DialogKind kind, const CommonDialog& d) {
             seen_ = d;
             return kind == DialogKind::Save ? answer_ : std::nullopt;
         });
+    }
+
+    // Save As through the button, answering the dialog with `name` in the output folder.
+    void SaveAs(const QString& name) {
+        answer_ = Out(name);
+        QTest::mouseClick(program_->form1().CommandSaveAs, Qt::LeftButton);
+    }
+
+    void initTestCase() {
+        StartProgram();
         SetMsgBoxHandler([this](const QString& text, int style, const QString& title) {
             messages_.push_back({text, style, title, ScreenMousePointer()});
             return kMsgBoxResultOk;
         });
-        QVERIFY(SavePicture(kCropped, AppFile("cropped.bmp")));
-        PictureBox* box = program_->form99().PictureCropped;
-        box->SetRect(0, 0, PixelsToTwips(kOnScreen.width()), PixelsToTwips(kOnScreen.height()));
-        box->PaintPicture(kOnScreen, 0, 0);
     }
     void init() {
         messages_.clear();
         library_ = RecordingLibrary();
         Panel().hide();
+        // cropped.bmp and the result box differ on purpose: the file is what is saved.
+        QVERIFY(SavePicture(kCropped, AppFile("cropped.bmp")));
+        PictureBox* box = program_->form99().PictureCropped;
+        box->SetRect(0, 0, PixelsToTwips(kOnScreen.width()), PixelsToTwips(kOnScreen.height()));
+        box->PaintPicture(kOnScreen, 0, 0);
     }
     void cleanupTestCase() {
         SetMsgBoxHandler({});
@@ -108,38 +122,194 @@ class ExportSaveAsTest : public QObject {
 
     void endingPicksTheWriter_data() {
         QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("written");  // what the file holds, if one is written
+        QTest::addColumn<bool>("written");  // the file holds cropped.bmp's picture
         QTest::addColumn<int>("beeps");
-        QTest::newRow("BMP") << "OUT.BMP"
-                             << "cropped" << 1;
-        QTest::newRow("gif") << "out.gif"
-                             << "cropped" << 1;
-        QTest::newRow("png") << "out.png"
-                             << "on screen" << 1;
-        QTest::newRow("jpg opens the panel") << "out.jpg"
-                                             << "" << 2;
-        QTest::newRow("jpeg") << "out.jpeg"
-                              << "" << 1;
-        QTest::newRow("dot in folder") << "my.png/picture"
-                                       << "" << 1;
+        QTest::addColumn<bool>("panel");    // the JPEG options panel opened
+        QTest::addColumn<bool>("refused");  // the unknown-ending message
+        QTest::newRow("BMP") << "OUT.BMP" << true << 1 << false << false;
+        QTest::newRow("gif") << "out.gif" << true << 1 << false << false;
+        QTest::newRow("png, from cropped.bmp") << "out.png" << true << 1 << false << false;
+        QTest::newRow("jpg opens the panel") << "out.jpg" << false << 2 << true << false;
+        QTest::newRow("jpeg opens the panel") << "out.jpeg" << false << 2 << true << false;
+        QTest::newRow("JPE opens the panel") << "out.JPE" << false << 2 << true << false;
+        QTest::newRow("tif") << "out.tif" << false << 0 << false << true;
+        QTest::newRow("no ending") << "newimage" << false << 0 << false << true;
+        QTest::newRow("dot in folder") << "my.png/picture" << false << 0 << false << true;
     }
     void endingPicksTheWriter() {
         QFETCH(QString, name);
-        QFETCH(QString, written);
+        QFETCH(bool, written);
         QFETCH(int, beeps);
+        QFETCH(bool, panel);
+        QFETCH(bool, refused);
         QDir(out_.path()).mkdir("my.png");
         answer_ = Out(name);
         const int before = BeepCount();
         CommandSaveAs_Click(*program_);
         QCOMPARE(program_->vars.SavePath, Out(name));
         QCOMPARE(BeepCount() - before, beeps);
-        QCOMPARE(Panel().isHidden(), beeps == 1);
-        QVERIFY(messages_.empty());
-        QCOMPARE(QFileInfo(Out(name)).isFile(), !written.isEmpty());
+        QCOMPARE(!Panel().isHidden(), panel);
+        QCOMPARE(QFileInfo(Out(name)).isFile(), written);
         if (name.endsWith(".BMP"))
             QCOMPARE(FileBytes(Out(name)), FileBytes(AppFile("cropped.bmp")));
-        if (!written.isEmpty())
-            QVERIFY(SamePixels(Decode(Out(name)), written == "cropped" ? kCropped : kOnScreen));
+        if (written) QVERIFY(SamePixels(Decode(Out(name)), kCropped));
+        QCOMPARE(messages_.size(), size_t(refused ? 1 : 0));
+        if (!refused) return;
+        QCOMPARE(messages_[0].text, QDir::toNativeSeparators(Out(name)) +
+                                        " was not saved: Glimpa saves pictures as .bmp, .jpg, "
+                                        ".gif or .png. Choose a name that ends in one of these.");
+        QCOMPARE(messages_[0].title, "Save As");
+        QCOMPARE(messages_[0].style, kMsgBoxExclamation);
+    }
+
+    // Every ending writes the same picture: at start-up the cropped.bmp of the last
+    // run, not the editor's blank result box.
+    void everyEndingWritesTheOnePicture_data() {
+        QTest::addColumn<QString>("name");
+        for (const char* name : {"start.bmp", "start.gif", "start.png", "start.jpg"})
+            QTest::newRow(name) << name;
+    }
+    void everyEndingWritesTheOnePicture() {
+        QFETCH(QString, name);
+        StartProgram();
+        const QImage lastRun = PageOfText();
+        QVERIFY(SavePicture(lastRun, AppFile("cropped.bmp")));
+        SaveAs(name);
+        if (name.endsWith(".jpg")) {
+            QVERIFY(!Panel().isHidden());
+            Panel().CommandSaveJPG->click();
+        }
+        QVERIFY(messages_.empty());
+        // The lossless endings exactly; GIF and JPEG as close as their own writers get.
+        const QImage saved = Decode(Out(name));
+        const double psnr = Psnr(saved, lastRun);
+        const double least = name.endsWith(".jpg") ? 25 : name.endsWith(".gif") ? 30 : 99;
+        QVERIFY2(psnr >= least, qPrintable(QString::number(psnr)));
+    }
+
+    // No picture at all: said before any name is asked for, nothing written.
+    void nothingToSaveYet() {
+        QVERIFY(QFile::remove(AppFile("cropped.bmp")));
+        seen_.reset();
+        const int before = BeepCount();
+        SaveAs("nothing.png");
+        QVERIFY(!seen_);
+        QCOMPARE(BeepCount(), before);
+        QVERIFY(!QFile::exists(Out("nothing.png")));
+        QCOMPARE(messages_.size(), size_t{1});
+        QCOMPARE(QVariantList({messages_[0].text, messages_[0].style, messages_[0].title}),
+                 QVariantList({"There is nothing to save yet: capture a page first.",
+                               kMsgBoxInformation, "Save As"}));
+    }
+
+    // A cropped.bmp that is not a whole bitmap, or no file at all: no picture is made
+    // of it, and the message names the file that was not written and why.
+    void unreadablePictureIsSaid_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("cut short") << "cut"
+                                   << "it is not a whole bitmap";
+        QTest::newRow("a fifo") << "fifo"
+                                << "it is not a regular file";
+    }
+    void unreadablePictureIsSaid() {
+        QFETCH(QString, kind);
+        QFETCH(QString, why);
+        const QString cropped = AppFile("cropped.bmp");
+        if (kind == "cut") QVERIFY(QFile::resize(cropped, QFileInfo(cropped).size() / 2));
+        if (kind == "fifo") {
+            QVERIFY(QFile::remove(cropped));
+            QCOMPARE(QProcess::execute("mkfifo", {cropped}), 0);
+        }
+        for (const QString name : {"bad.bmp", "bad.gif", "bad.png"}) {
+            messages_.clear();
+            const int before = BeepCount();
+            SaveAs(name);
+            QCOMPARE(BeepCount(), before);
+            QVERIFY(!QFile::exists(Out(name)));
+            QCOMPARE(messages_.size(), size_t{1});
+            QCOMPARE(messages_[0].text,
+                     QDir::toNativeSeparators(Out(name)) + " was not saved: the picture to save, " +
+                         QDir::toNativeSeparators(cropped) + ", cannot be read (" + why + ").");
+            QCOMPARE(messages_[0].style, kMsgBoxCritical);
+        }
+        QFile::remove(cropped);
+    }
+
+    // Every save that does not produce its file says which and why, beeps not, and
+    // leaves an old file as it was.
+    void failedSaveIsSaid_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("reason");
+        for (const QString ending : {"bmp", "gif", "png"}) {
+            QTest::addRow("%s, missing folder", qPrintable(ending))
+                << "gone/out." + ending << ""
+                << "the folder " + QDir::toNativeSeparators(Out("gone")) + " does not exist";
+            QTest::addRow("%s, folder in the way", qPrintable(ending))
+                << "way." + ending << "dir"
+                << "a folder of that name is in the way";
+            QTest::addRow("%s, read-only folder", qPrintable(ending))
+                << "ro-" + ending + "/new." + ending << "lock folder"
+                << "the folder " + QDir::toNativeSeparators(Out("ro-" + ending)) +
+                       " does not allow new files";
+            QTest::addRow("%s, read-only file", qPrintable(ending))
+                << "rf-" + ending + "/old." + ending << "lock folder and file"
+                << "the file is write-protected";
+        }
+    }
+    void failedSaveIsSaid() {
+        QFETCH(QString, name);
+        QFETCH(QString, setup);
+        QFETCH(QString, reason);
+        const QString path = Out(name), folder = QFileInfo(path).absolutePath();
+        std::optional<LockedFolder> folderLock;
+        std::optional<ImmutableFile> fileLock;
+        if (setup == "dir") QVERIFY(QDir().mkpath(path));
+        if (setup.startsWith("lock folder")) {
+            QVERIFY(QDir().mkpath(folder));
+            if (setup.endsWith("file")) {
+                QVERIFY(WriteBytes(path, "old picture"));
+                fileLock.emplace(path);
+                if (!fileLock->Usable()) QSKIP("no way to lock a file here");
+            }
+            folderLock.emplace(folder);
+            if (!folderLock->Usable()) QSKIP("no way to lock a folder here");
+        }
+        const int before = BeepCount();
+        SaveAs(name);
+        QCOMPARE(BeepCount(), before);
+        QCOMPARE(messages_.size(), size_t{1});
+        QCOMPARE(QVariantList({messages_[0].text, messages_[0].style, messages_[0].title}),
+                 QVariantList({QDir::toNativeSeparators(path) + " was not saved: " + reason + ".",
+                               kMsgBoxCritical, "Save As"}));
+        if (setup.endsWith("file"))
+            QCOMPARE(FileBytes(path), QByteArray("old picture"));
+        else
+            QVERIFY(!QFileInfo(path).isFile());
+    }
+
+    // A folder that takes no new file still gets the save over its existing file.
+    void refusingFolderStillTakesTheSave_data() {
+        QTest::addColumn<QString>("ending");
+        for (const char* ending : {"bmp", "gif", "png", "jpg"}) QTest::newRow(ending) << ending;
+    }
+    void refusingFolderStillTakesTheSave() {
+        QFETCH(QString, ending);
+        const QString folder = Out("refusing-" + ending), path = folder + "/kept." + ending;
+        QVERIFY(QDir().mkpath(folder) && WriteBytes(path, "old picture"));
+        LockedFolder lock(folder);
+        if (!lock.Usable()) QSKIP("no way to lock a folder here");
+        const int before = BeepCount();
+        SaveAs("refusing-" + ending + "/kept." + ending);
+        if (ending == "jpg") Panel().CommandSaveJPG->click();
+        QVERIFY(messages_.empty());
+        QCOMPARE(BeepCount() - before, ending == "jpg" ? 3 : 1);
+        if (ending == "jpg")
+            QVERIFY(Psnr(Decode(path), kCropped) > 20);
+        else
+            QVERIFY(SamePixels(Decode(path), kCropped));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"kept." + ending});
     }
 
     void panelAtRest() {
@@ -188,7 +358,13 @@ class ExportSaveAsTest : public QObject {
         QTest::newRow("write fails")
             << QList<int>{1, 1, 0} << "There was an error saving this file." << 64
             << "ISWriteJPG Failed";
-        QTest::newRow("no cropped picture") << QList<int>{0, 1, 900} << "" << 0 << "";
+        QTest::newRow("no cropped picture")
+            << QList<int>{0, 1, 900}
+            << QDir::toNativeSeparators(Out("button.jpg")) +
+                   " was not saved: the picture to save, " +
+                   QDir::toNativeSeparators(AppFile("cropped.bmp")) +
+                   ", cannot be read (it cannot be opened)."
+            << 16 << "Save As";
     }
     void saveButton() {
         QFETCH(QList<int>, answers);
@@ -240,13 +416,16 @@ class ExportSaveAsTest : public QObject {
         Panel().sliJPGQuality->setValue(50);
     }
 
-    // With the real library: the message, the beep, and the old file left alone.
+    // With the real library: the message, the beep, and the old file left alone. (A
+    // folder that takes no new file still lets its file be rewritten: the file itself
+    // is locked too.)
     void unwritableDestinationTellsTheUser() {
         const QString locked = Out("locked");
         QVERIFY(QDir().mkpath(locked) && WriteBytes(locked + "/old.jpg", "old jpeg"));
+        ImmutableFile oldLock(locked + "/old.jpg");
         LockedFolder lock(locked);
         for (const QString& target : {Out("no-such-folder/x.jpg"), locked + "/old.jpg"}) {
-            if (target.startsWith(locked) && !lock.Usable()) continue;
+            if (target.startsWith(locked) && (!lock.Usable() || !oldLock.Usable())) continue;
             messages_.clear();
             program_->vars.SavePath = target;
             const int before = BeepCount();

@@ -119,6 +119,22 @@ class LockedFolder {
     bool immutable_ = false;
 };
 
+// A file that not even root may write (immutable); undone on destruction.
+class ImmutableFile {
+  public:
+    explicit ImmutableFile(const QString& path) : path_(path) {
+        set_ = QProcess::execute("chattr", {"+i", path_}) == 0;
+    }
+    ~ImmutableFile() {
+        if (set_) QProcess::execute("chattr", {"-i", path_});
+    }
+    bool Usable() const { return set_; }
+
+  private:
+    QString path_;
+    bool set_ = false;
+};
+
 // A JPEG library whose answers the test chooses; it logs each call.
 class RecordingLibrary : public ImagingLibrary {
   public:

@@ -59,7 +59,7 @@ class ExportWritersTest : public QObject {
         QTest::newRow("gif") << "/x/a.gif" << SaveWriter::Gif;
         QTest::newRow("png, relative") << "relative.PnG" << SaveWriter::Png;
         QTest::newRow("name is the ending") << "/x/.png" << SaveWriter::Png;
-        QTest::newRow("jpeg") << "/x/a.jpeg" << SaveWriter::None;
+        QTest::newRow("jpeg") << "/x/a.jpeg" << SaveWriter::Jpg;
         QTest::newRow("tif") << "/x/a.tif" << SaveWriter::None;
         QTest::newRow("no extension") << "/x/newimage" << SaveWriter::None;
         QTest::newRow("dot in folder") << "/x/shots.png/pic" << SaveWriter::None;
@@ -124,8 +124,9 @@ class ExportWritersTest : public QObject {
         QCOMPARE(FileBytes(Path("copy.bmp")), FileBytes(source));
     }
 
-    // A missing source or a folder where nothing can be written: false, and the file
-    // that was at the destination stays as it was.
+    // A missing source or a file that cannot be written: false, and the file that was
+    // at the destination stays as it was. A folder that takes no new file still lets
+    // its existing file be replaced.
     void failedWritesKeepTheOldFile_data() {
         QTest::addColumn<QString>("writer");
         for (const char* w : {"bmp", "gif", "png", "jpg"}) QTest::newRow(w) << w;
@@ -147,8 +148,22 @@ class ExportWritersTest : public QObject {
         QCOMPARE(FileBytes(old), QByteArray("the old file"));
         LockedFolder lock(locked);
         if (!lock.Usable()) QSKIP("no way to lock a folder here");
-        QVERIFY(!write(source, old));
-        QCOMPARE(FileBytes(old), QByteArray("the old file"));
+        // The folder takes no new file: no new name, and nothing left behind.
+        QVERIFY(!write(source, locked + "/new." + writer));
+        QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList{"out." + writer});
+        {
+            ImmutableFile fileLock(old);
+            if (!fileLock.Usable()) QSKIP("no way to lock a file here");
+            QVERIFY(!write(source, old));
+            QCOMPARE(FileBytes(old), QByteArray("the old file"));
+        }
+        // But its file may be rewritten: the save goes there, in place.
+        QVERIFY(write(source, old));
+        QCOMPARE(QDir(locked).entryList(QDir::Files), QStringList{"out." + writer});
+        if (writer == "bmp") QCOMPARE(FileBytes(old), FileBytes(source));
+        if (writer == "gif" || writer == "png")
+            QVERIFY(SamePixels(Decode(old, qPrintable(writer)), NColours(5, 20, 10)));
+        if (writer == "jpg") QVERIFY(Psnr(Decode(old, "jpg"), NColours(5, 20, 10)) > 20);
     }
 
     void pngEqualsThePicture_data() {

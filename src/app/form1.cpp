@@ -3,6 +3,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+#include "app/address_text.h"
 #include "app/form0.h"
 #include "app/help.h"
 #include "app/panel_art.h"
@@ -56,6 +57,8 @@ Form1::Form1(Program& program) : program_(program) {
     courier.setStyleHint(QFont::Monospace);
     courier.setPointSize(12);
     TextURL->setFont(courier);
+    // Far beyond the usual limit of a line edit: long addresses must stay whole.
+    TextURL->setMaxLength(kLongestAddress);
     CommandCapture = Button(this, QStringLiteral("Capture"), {57, 33}, 2760, 720);
     CommandSaveAs = Button(this, QStringLiteral("SaveAs.."), {57, 33}, 5880, 720);
     CommandGetLocalFile = Button(this, QStringLiteral("Get Webfile from HD"), {113, 33}, 480, 720);
@@ -97,6 +100,12 @@ void Form1::Form_Load() {
 }
 
 void Form1::TextURL_Change() {
+    // A pasted address broken over lines: joined again, and this handler runs anew.
+    const QString oneLine = WithoutLineBreaks(TextURL->text());
+    if (oneLine != TextURL->text()) {
+        TextURL->setText(oneLine);
+        return;
+    }
     if (program_.vars.LoadingUrl == 1) return;
     WriteSettingLine(UrlFilePath(), TextURL->text());
 }

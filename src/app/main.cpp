@@ -2,8 +2,10 @@
 #include <QApplication>
 
 #include "app/program.h"
+#include "app/single_instance.h"
 #include "app/startup.h"
 #include "capture/browser_rendering.h"
+#include "platform/program_folder.h"
 
 int main(int argc, char* argv[]) {
     AllowBrowserAsRoot();
@@ -11,6 +13,11 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Glimpa"));
+
+    // Held until the end of the run; a second Glimpa on the same folder leaves the
+    // first one's files alone.
+    ProgramFolderLock lock(AppPath());
+    if (!ClaimProgramFolder(lock)) return 1;
 
     Program program;
     Startup(program);

@@ -3,12 +3,15 @@
 #include <unistd.h>
 
 #include <QDir>
+#include <cstdio>
 
 #include "app/form1.h"
 #include "app/place_windows.h"
 #include "app/program.h"
 #include "app/settings_files.h"
+#include "app/single_instance.h"
 #include "platform/imaging_library.h"
+#include "platform/message_box.h"
 #include "platform/program_folder.h"
 
 void Startup(Program& program) {
@@ -29,6 +32,22 @@ void Startup(Program& program) {
 }
 
 void AllowBrowserAsRoot() {
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+    if (geteuid() != 0) return;
+    std::fputs(qPrintable(SandboxOffText() + u'\n'), stderr);
+    if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+}
+
+QString SandboxOffText() {
+    return QStringLiteral(
+        "Glimpa: running as root, so the browser's sandbox is off (the browser will not "
+        "start sandboxed as root); run Glimpa as a normal user.");
+}
+
+bool ClaimProgramFolder(ProgramFolderLock& lock) {
+    if (lock.TryLock()) return true;
+    const QString text = AlreadyRunningText(AppPath());
+    std::fputs(qPrintable(QStringLiteral("Glimpa: ") + text + u'\n'), stderr);
+    MsgBox(text, kMsgBoxExclamation, QStringLiteral("Glimpa"));
+    return false;
 }

@@ -7,6 +7,10 @@ void Form99::Do_PNG_Save() {
     // gets written.
     PictureCropped->SetPicture(PictureCropped->Image());
     PictureCropped->update();
-    if (!PngWriter) return;
-    PngWriter->PictureBoxToFile(PictureCropped->Picture(), program_.vars.SavePath, 85);
+    Do_PNG_Save(PictureCropped->Picture());
+}
+
+bool Form99::Do_PNG_Save(const QImage& picture) {
+    if (!PngWriter) return false;
+    return PngWriter->PictureBoxToFile(picture, program_.vars.SavePath, 85);
 }

@@ -1,5 +1,7 @@
 #include "export/jpg_options_panel.h"
 
+#include <QFileInfo>
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -10,6 +12,7 @@
 #include "app/picture_button.h"
 #include "app/program.h"
 #include "crop/crop_image.h"
+#include "export/save_outcome.h"
 #include "platform/beep.h"
 #include "platform/message_box.h"
 #include "platform/mouse_pointer.h"
@@ -124,6 +127,14 @@ void JpgOptionsPanel::SaveAsJpg() {
         WriteJpgFromBitmap(TheImagingLibrary(), jpg_, CroppedFilePath(), program_.vars.SavePath,
                            QualityOf(txtQuality->text()), chkProgressive->isChecked() ? 1 : 0);
     if (result == JpgSaveResult::NoSource) {
+        // Nothing was written, and no sound pretends otherwise.
+        if (!QFileInfo::exists(CroppedFilePath())) {
+            MsgBox(NothingToSaveText(), kMsgBoxInformation, SaveAsTitle());
+        } else {
+            const QString reason =
+                SourceReason(CroppedFilePath(), QStringLiteral("it cannot be opened"));
+            MsgBox(NotSavedText(program_.vars.SavePath, reason), kMsgBoxCritical, SaveAsTitle());
+        }
         SetScreenMousePointer(kPointerDefault);
         return;
     }
@@ -131,6 +142,12 @@ void JpgOptionsPanel::SaveAsJpg() {
         MsgBox(message->text, message->style, message->title);
     SetScreenMousePointer(kPointerDefault);
     Beep();
+}
+
+// A press on the panel or its labels is the panel's own: it must not reach the
+// control panel below, whose own surface toggles the browser window.
+void JpgOptionsPanel::mousePressEvent(QMouseEvent* event) {
+    event->accept();
 }
 
 void JpgOptionsPanel::paintEvent(QPaintEvent*) {

@@ -41,6 +41,7 @@ class JpgOptionsPanel : public Twipped<QWidget> {
     const JpgBuffer& Buffer() const { return jpg_; }
 
   protected:
+    void mousePressEvent(QMouseEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
   private:

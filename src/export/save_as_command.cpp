@@ -8,12 +8,21 @@
 #include "export/file_copy.h"
 #include "export/jpg_options_panel.h"
 #include "export/save_as_dispatch.h"
+#include "export/save_outcome.h"
 #include "platform/beep.h"
 #include "platform/common_dialog.h"
 #include "platform/gif_control.h"
+#include "platform/message_box.h"
 #include "platform/program_folder.h"
 
+// Every ending writes the one picture in cropped.bmp; a save that does not produce
+// its file says so, and only a written file (or the JPEG panel opening) beeps.
 void CommandSaveAs_Click(Program& program) {
+    // Asking for a name makes no sense without a picture.
+    if (ReadSaveSource(CroppedFilePath()).state == SaveSource::State::Nothing) {
+        MsgBox(NothingToSaveText(), kMsgBoxInformation, SaveAsTitle());
+        return;
+    }
     CommonDialog& dialog = program.form0().CommonDialog1;
     dialog.Filter = QString::fromUtf16(kSaveAsFilter);
     dialog.Flags = CommonDialog::kOverwritePrompt;
@@ -21,35 +30,59 @@ void CommandSaveAs_Click(Program& program) {
     dialog.CancelError = true;
     dialog.DefaultExt = QStringLiteral(".bmp");
     if (!dialog.ShowSave(&program.form1())) return;
-    Beep();
     program.vars.SavePath = dialog.FileName;
-    switch (WriterForName(program.vars.SavePath)) {
-        case SaveWriter::Bmp:
-            SaveAsBmp(program);
-            break;
+    const QString& path = program.vars.SavePath;
+
+    const SaveWriter writer = WriterForName(path);
+    if (writer == SaveWriter::None) {
+        MsgBox(UnknownEndingText(path), kMsgBoxExclamation, SaveAsTitle());
+        return;
+    }
+    // Read now, after the dialog: the picture is whatever cropped.bmp holds at the save.
+    const SaveSource source = ReadSaveSource(CroppedFilePath());
+    if (source.state == SaveSource::State::Nothing) {
+        MsgBox(NothingToSaveText(), kMsgBoxInformation, SaveAsTitle());
+        return;
+    }
+    if (source.state == SaveSource::State::Unreadable) {
+        MsgBox(NotSavedText(path, SourceReason(CroppedFilePath(), source.reason)), kMsgBoxCritical,
+               SaveAsTitle());
+        return;
+    }
+    bool written = false;
+    switch (writer) {
         case SaveWriter::Jpg:
+            // The panel's Save button writes, and reports, later.
+            Beep();
             ShowJpgOptions(program);
+            return;
+        case SaveWriter::Bmp:
+            written = SaveAsBmp(program);
             break;
         case SaveWriter::Gif:
-            SaveAsGif(program);
+            written = SaveAsGif(program, source.picture);
             break;
         case SaveWriter::Png:
-            SaveAsPng(program);
+            written = SaveAsPng(program, source.picture);
             break;
         case SaveWriter::None:
-            break;
+            return;
     }
+    if (!written) {
+        MsgBox(NotSavedText(path, WriteFailureReason(path)), kMsgBoxCritical, SaveAsTitle());
+        return;
+    }
+    Beep();
 }
 
-// Failures stay silent, as for every writer but the JPEG one.
-void SaveAsBmp(Program& program) {
-    CopyFileAtomically(CroppedFilePath(), program.vars.SavePath);
+bool SaveAsBmp(Program& program) {
+    return CopyFileAtomically(CroppedFilePath(), program.vars.SavePath);
 }
 
-void SaveAsGif(Program& program) {
-    WriteGifFromBitmap(CroppedFilePath(), program.vars.SavePath);
+bool SaveAsGif(Program& program, const QImage& picture) {
+    return WriteGif(picture, program.vars.SavePath);
 }
 
-void SaveAsPng(Program& program) {
-    program.form99().Do_PNG_Save();
+bool SaveAsPng(Program& program, const QImage& picture) {
+    return program.form99().Do_PNG_Save(picture);
 }

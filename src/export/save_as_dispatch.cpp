@@ -10,9 +10,12 @@ QString SaveNameEnding(const QString& path) {
 }
 
 SaveWriter WriterForName(const QString& path) {
-    const QString ending = SaveNameEnding(path);
+    const QString name = SaveNamePart(path);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0) return SaveWriter::None;
+    const QString ending = name.mid(dot).toLower();
     if (ending == u".bmp") return SaveWriter::Bmp;
-    if (ending == u".jpg") return SaveWriter::Jpg;
+    if (ending == u".jpg" || ending == u".jpeg" || ending == u".jpe") return SaveWriter::Jpg;
     if (ending == u".gif") return SaveWriter::Gif;
     if (ending == u".png") return SaveWriter::Png;
     return SaveWriter::None;

@@ -17,5 +17,6 @@ QString SaveNamePart(const QString& path);
 // The last four characters of the name part (all of it when shorter), in lower case.
 QString SaveNameEnding(const QString& path);
 
-// The writer for a chosen path: ".bmp", ".jpg", ".gif" or ".png", else none.
+// The writer for a chosen path, by the name's extension in any case: ".bmp";
+// ".jpg", ".jpeg" or ".jpe"; ".gif"; ".png"; else none.
 SaveWriter WriterForName(const QString& path);

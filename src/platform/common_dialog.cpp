@@ -3,23 +3,13 @@
 #include <QFileDialog>
 #include <QFileInfo>
 
-namespace {
+#include "platform/dialog_filter.h"
 
-// "Desc|*.a;*.b|Desc2|*.c" becomes Qt's "Desc (*.a *.b);;Desc2 (*.c)".
-QString QtFilter(const QString& filter) {
-    const QStringList parts = filter.split(u'|');
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(u';', u' ');
-        out << parts[i] + QStringLiteral(" (") + patterns + u')';
-    }
-    return out.join(QStringLiteral(";;"));
-}
+namespace {
 
 std::optional<QString> AskUser(DialogKind kind, const CommonDialog& dialog, QWidget* parent) {
     QFileDialog box(parent, dialog.DialogTitle);
-    box.setNameFilters(QtFilter(dialog.Filter).split(QStringLiteral(";;")));
+    box.setNameFilters(QtNameFilters(dialog.Filter));
     box.setAcceptMode(kind == DialogKind::Open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
     box.setFileMode(kind == DialogKind::Open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     if (!(dialog.Flags & CommonDialog::kOverwritePrompt))

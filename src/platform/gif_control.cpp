@@ -3,13 +3,13 @@
 #include <gif_lib.h>
 #include <libimagequant.h>
 
-#include <QSaveFile>
 #include <algorithm>
 #include <memory>
 #include <vector>
 
 #include "platform/bitmap_file.h"
 #include "platform/exact_palette.h"
+#include "platform/replace_file.h"
 
 namespace {
 
@@ -70,11 +70,11 @@ std::optional<Indexed> Quantized(const QImage& rgb) {
 }
 
 int WriteToSaveFile(GifFileType* gif, const GifByteType* data, int length) {
-    auto* file = static_cast<QSaveFile*>(gif->UserData);
+    auto* file = static_cast<QIODevice*>(gif->UserData);
     return static_cast<int>(file->write(reinterpret_cast<const char*>(data), length));
 }
 
-bool Encode(const Indexed& picture, int width, int height, QSaveFile& file) {
+bool Encode(const Indexed& picture, int width, int height, QIODevice& file) {
     int error = 0;
     GifFileType* gif = EGifOpen(&file, WriteToSaveFile, &error);
     if (!gif) return false;
@@ -105,10 +105,10 @@ bool WriteGif(const QImage& picture, const QString& gifPath) {
     std::optional<Indexed> indexed = Exact(rgb);
     if (!indexed) indexed = Quantized(rgb);
     if (!indexed) return false;
-    QSaveFile file(gifPath);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!Encode(*indexed, rgb.width(), rgb.height(), file)) {
-        file.cancelWriting();
+    ReplaceFile file(gifPath);
+    if (!file.open()) return false;
+    if (!Encode(*indexed, rgb.width(), rgb.height(), file.device())) {
+        file.cancel();
         return false;
     }
     return file.commit();

@@ -1,12 +1,12 @@
 #include "platform/image_encoders.h"
 
 #include "platform/png_file.h"
+#include "platform/replace_file.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace gdi {
@@ -49,9 +49,12 @@ const std::vector<QtEncoder>& Encoders() {
     return encoders;
 }
 
-int OpenStatus(const QSaveFile& file, const QString& path) {
-    if (!QFileInfo(path).absoluteDir().exists()) return kFileNotFound;
-    if (file.error() == QFileDevice::PermissionsError) return kAccessDenied;
+int OpenStatus(const QString& path) {
+    const QFileInfo target(path);
+    if (!target.absoluteDir().exists()) return kFileNotFound;
+    const QFileInfo folder(target.absolutePath());
+    if (target.isDir() || (target.exists() ? !target.isWritable() : !folder.isWritable()))
+        return kAccessDenied;
     return kWin32Error;
 }
 
@@ -88,9 +91,9 @@ class QtEncoderService final : public ImageEncoders {
             if (e.info.Clsid == clsid) encoder = &e;
         if (!encoder || image.isNull() || path.isEmpty()) return kInvalidParameter;
 
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) return OpenStatus(file, path);
-        QImageWriter writer(&file, encoder->format);
+        ReplaceFile file(path);
+        if (!file.open()) return OpenStatus(path);
+        QImageWriter writer(&file.device(), encoder->format);
         if (parameters) {
             for (const EncoderParameter& p : *parameters) {
                 if (p.Guid != kEncoderQuality) continue;
@@ -102,17 +105,17 @@ class QtEncoderService final : public ImageEncoders {
             // Our own PNG path: page pictures come out much smaller than from Qt's.
             const std::optional<QByteArray> png = EncodePng(image);
             if (!png) {
-                file.cancelWriting();
+                file.cancel();
                 return kGenericError;
             }
-            if (file.write(*png) != png->size()) {
-                file.cancelWriting();
+            if (file.device().write(*png) != png->size()) {
+                file.cancel();
                 return kWin32Error;
             }
             return file.commit() ? kOk : kWin32Error;
         }
         if (!writer.write(image)) {
-            file.cancelWriting();
+            file.cancel();
             return writer.error() == QImageWriter::DeviceError ? kWin32Error : kGenericError;
         }
         return file.commit() ? kOk : kWin32Error;

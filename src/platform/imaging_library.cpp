@@ -4,10 +4,11 @@
 
 #include <QFile>
 #include <QImageReader>
-#include <QSaveFile>
 #include <algorithm>
 #include <limits>
 #include <map>
+
+#include "platform/replace_file.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ struct Source {
 };
 
 struct Dest {
-    std::unique_ptr<QSaveFile> file;
+    std::unique_ptr<ReplaceFile> file;
     bool written = false;
     bool failed = false;
 };
@@ -87,8 +88,8 @@ class TurboImagingLibrary final : public ImagingLibrary {
     int ISCloseSource(ISHandle source) override { return sources_.erase(source) ? 1 : 0; }
 
     ISHandle ISOpenFileDest(const QString& path) override {
-        auto file = std::make_unique<QSaveFile>(path);
-        if (!file->open(QIODevice::WriteOnly)) return 0;
+        auto file = std::make_unique<ReplaceFile>(path);
+        if (!file->open()) return 0;
         const ISHandle h = Next();
         dests_[h] = Dest{std::move(file)};
         return h;
@@ -115,7 +116,7 @@ class TurboImagingLibrary final : public ImagingLibrary {
         if (out.written && !out.failed)
             ok = out.file->commit();
         else
-            out.file->cancelWriting();
+            out.file->cancel();
         dests_.erase(d);
         return ok ? 1 : 0;
     }
@@ -145,8 +146,8 @@ class TurboImagingLibrary final : public ImagingLibrary {
         int result = 0;
         if (rc == 0 && size > 0 &&
             size <= static_cast<unsigned long>(std::numeric_limits<int>::max()) &&
-            out.file->write(reinterpret_cast<const char*>(jpeg), static_cast<qint64>(size)) ==
-                static_cast<qint64>(size)) {
+            out.file->device().write(reinterpret_cast<const char*>(jpeg),
+                                     static_cast<qint64>(size)) == static_cast<qint64>(size)) {
             result = static_cast<int>(size);
             out.written = true;
         }

@@ -1,0 +1,107 @@
+#include "export/save_outcome.h"
+
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QtEndian>
+#include <cstdlib>
+
+#include "platform/bitmap_file.h"
+
+namespace {
+
+QString Shown(const QString& path) {
+    return QDir::toNativeSeparators(path);
+}
+
+bool MayWrite(const QString& path) {
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
+// Less than this free: a picture of any use would not fit.
+constexpr unsigned long long kFullBelow = 64 * 1024;
+
+bool DiskFull(const QString& folder) {
+    struct statvfs fs {};
+    if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return false;
+    return static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kFullBelow;
+}
+
+// An uncompressed bitmap is whole when the file holds every row its header names;
+// the picture reader alone would pass a cut-short file off as a complete picture.
+bool RowsAllThere(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(34);
+    if (head.size() < 34 || !head.startsWith("BM")) return false;
+    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
+    const auto s32 = [&](int at) { return qFromLittleEndian<qint32>(head.constData() + at); };
+    const quint32 offset = u32(10), compression = u32(30);
+    const qint64 width = s32(18), height = std::abs(qint64(s32(22)));
+    const int bits = qFromLittleEndian<quint16>(head.constData() + 28);
+    if (compression != 0 && compression != 3) return true;  // packed rows: the reader judges
+    const qint64 stride = (width * bits + 31) / 32 * 4;
+    return file.size() >= qint64(offset) + stride * height;
+}
+
+}  // namespace
+
+SaveSource ReadSaveSource(const QString& croppedPath) {
+    SaveSource source;
+    const QFileInfo info(croppedPath);
+    if (!info.exists() && !info.isSymLink()) return source;
+    source.state = SaveSource::State::Unreadable;
+    if (!info.isFile()) {
+        source.reason = QStringLiteral("it is not a regular file");
+        return source;
+    }
+    std::optional<QImage> picture;
+    if (RowsAllThere(croppedPath)) picture = LoadPicture(croppedPath);
+    if (!picture) {
+        source.reason = QStringLiteral("it is not a whole bitmap");
+        return source;
+    }
+    source.state = SaveSource::State::Ready;
+    source.picture = std::move(*picture);
+    return source;
+}
+
+QString WriteFailureReason(const QString& path) {
+    const QFileInfo info(path);
+    const QString folder = info.absolutePath();
+    if (info.isDir()) return QStringLiteral("a folder of that name is in the way");
+    if (!QFileInfo(folder).isDir())
+        return QStringLiteral("the folder %1 does not exist").arg(Shown(folder));
+    if (info.exists() && !MayWrite(path)) return QStringLiteral("the file is write-protected");
+    if (!info.exists() && !MayWrite(folder))
+        return QStringLiteral("the folder %1 does not allow new files").arg(Shown(folder));
+    if (DiskFull(folder)) return QStringLiteral("the disk is full");
+    return QStringLiteral("the file could not be written");
+}
+
+QString SaveAsTitle() {
+    return QStringLiteral("Save As");
+}
+
+QString NothingToSaveText() {
+    return QStringLiteral("There is nothing to save yet: capture a page first.");
+}
+
+QString UnknownEndingText(const QString& path) {
+    return QStringLiteral(
+               "%1 was not saved: Glimpa saves pictures as .bmp, .jpg, .gif or .png. "
+               "Choose a name that ends in one of these.")
+        .arg(Shown(path));
+}
+
+QString NotSavedText(const QString& path, const QString& reason) {
+    return QStringLiteral("%1 was not saved: %2.").arg(Shown(path), reason);
+}
+
+QString SourceReason(const QString& croppedPath, const QString& why) {
+    return QStringLiteral("the picture to save, %1, cannot be read (%2)")
+        .arg(Shown(croppedPath), why);
+}

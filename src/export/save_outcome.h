@@ -1,0 +1,37 @@
+#pragma once
+// What Save As tells the user when it cannot produce the file: the picture it would
+// write, why a destination could not be written, and the texts of its messages.
+#include <QImage>
+#include <QString>
+
+// The picture every Save As writer writes: cropped.bmp, read once and checked.
+struct SaveSource {
+    enum class State { Ready, Nothing, Unreadable };
+    State state = State::Nothing;
+    QImage picture;
+    QString reason;  // why an existing file cannot serve, for Unreadable
+};
+
+// Nothing when the file does not exist; Unreadable when it is no regular file or
+// no whole bitmap.
+SaveSource ReadSaveSource(const QString& croppedPath);
+
+// Why `path` could not be written, judged from what is there now: a folder in the
+// way, a missing folder, a write-protected file, a folder that takes no new file, a
+// full disk; a general reason when none of these shows.
+QString WriteFailureReason(const QString& path);
+
+// The title of the Save As command's own messages.
+QString SaveAsTitle();
+
+// No picture at all yet.
+QString NothingToSaveText();
+
+// A name whose ending none of the writers takes.
+QString UnknownEndingText(const QString& path);
+
+// `path` was not written, for `reason`.
+QString NotSavedText(const QString& path, const QString& reason);
+
+// The reason when the picture to save cannot be read.
+QString SourceReason(const QString& croppedPath, const QString& why);

@@ -1,0 +1,179 @@
+// Saves that cannot be made as usual: the in-place fallback of the file writer, the
+// reason a failed save gives, and the reading of the picture every save writes.
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "export/save_outcome.h"
+#include "export_test_support.h"
+#include "platform/bitmap_file.h"
+#include "platform/replace_file.h"
+
+using namespace exporttest;
+
+namespace {
+
+bool Write(const QString& path, const QByteArray& bytes, bool fail = false) {
+    ReplaceFile file(path);
+    if (!file.open()) return false;
+    file.device().write(bytes);
+    if (fail) {
+        file.cancel();
+        return false;
+    }
+    return file.commit();
+}
+
+}  // namespace
+
+class SaveFailuresTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+
+  private Q_SLOTS:
+    // Where the folder allows it the write is atomic: a cancelled one leaves the old
+    // file; where it takes no new file, an existing file is still rewritten.
+    void replaceFile_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("lockFolder");
+        QTest::addColumn<bool>("lockFile");
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<bool>("written");
+        QTest::addColumn<bool>("direct");
+        QTest::addColumn<QByteArray>("left");  // what the file holds afterwards
+        QTest::newRow("open folder")
+            << "open" << false << false << false << true << false << QByteArray("new picture");
+        QTest::newRow("open folder, cancelled")
+            << "open-cancel" << false << false << true << false << false << QByteArray("old");
+        QTest::newRow("no new file allowed")
+            << "locked" << true << false << false << true << true << QByteArray("new picture");
+        QTest::newRow("no new file, file locked too")
+            << "both" << true << true << false << false << false << QByteArray("old");
+    }
+    void replaceFile() {
+        QFETCH(QString, folder);
+        QFETCH(bool, lockFolder);
+        QFETCH(bool, lockFile);
+        QFETCH(bool, cancel);
+        QFETCH(bool, written);
+        QFETCH(bool, direct);
+        QFETCH(QByteArray, left);
+        const QString target = Path(folder) + "/picture.bmp";
+        QVERIFY(QDir().mkpath(Path(folder)) && WriteBytes(target, "old"));
+        std::optional<ImmutableFile> fileLock;
+        if (lockFile) fileLock.emplace(target);
+        std::optional<LockedFolder> folderLock;
+        if (lockFolder) folderLock.emplace(Path(folder));
+        if ((folderLock && !folderLock->Usable()) || (fileLock && !fileLock->Usable()))
+            QSKIP("no way to lock a folder or file here");
+
+        ReplaceFile file(target);
+        const bool opened = file.open();
+        QCOMPARE(opened, written || cancel);
+        if (opened) {
+            QCOMPARE(file.direct(), direct);
+            file.device().write("new picture");
+            if (cancel)
+                file.cancel();
+            else
+                QCOMPARE(file.commit(), written);
+        }
+        QCOMPARE(FileBytes(target), left);
+        // Nothing is left beside the file.
+        QCOMPARE(QDir(Path(folder)).entryList(QDir::Files), QStringList{"picture.bmp"});
+    }
+
+    void newFileInRefusingFolderFails() {
+        const QString folder = Path("refusing");
+        QVERIFY(QDir().mkpath(folder));
+        LockedFolder lock(folder);
+        if (!lock.Usable()) QSKIP("no way to lock a folder here");
+        QVERIFY(!Write(folder + "/new.png", "x"));
+        QVERIFY(!QFile::exists(folder + "/new.png"));
+    }
+
+    void failureReason_data() {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing folder")
+            << "gone/out.bmp"
+            << ""
+            << "the folder " + QDir::toNativeSeparators(Path("gone")) + " does not exist";
+        QTest::newRow("folder in the way") << "in-the-way.png"
+                                           << "dir"
+                                           << "a folder of that name is in the way";
+        QTest::newRow("no new files") << "closed/out.gif"
+                                      << "lock folder"
+                                      << "the folder " + QDir::toNativeSeparators(Path("closed")) +
+                                             " does not allow new files";
+        QTest::newRow("write-protected file") << "guarded.bmp"
+                                              << "lock file"
+                                              << "the file is write-protected";
+        QTest::newRow("nothing to see") << "plain.bmp"
+                                        << ""
+                                        << "the file could not be written";
+    }
+    void failureReason() {
+        QFETCH(QString, target);
+        QFETCH(QString, setup);
+        QFETCH(QString, reason);
+        const QString path = Path(target);
+        std::optional<LockedFolder> folderLock;
+        std::optional<ImmutableFile> fileLock;
+        if (setup == "dir") QVERIFY(QDir().mkpath(path));
+        if (setup == "lock folder") {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            folderLock.emplace(QFileInfo(path).absolutePath());
+            if (!folderLock->Usable()) QSKIP("no way to lock a folder here");
+        }
+        if (setup == "lock file") {
+            QVERIFY(WriteBytes(path, "kept"));
+            fileLock.emplace(path);
+            if (!fileLock->Usable()) QSKIP("no way to lock a file here");
+        }
+        QCOMPARE(WriteFailureReason(path), reason);
+        QCOMPARE(NotSavedText(path, reason),
+                 QDir::toNativeSeparators(path) + " was not saved: " + reason + ".");
+    }
+
+    void saveSource_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("missing") << "missing" << int(SaveSource::State::Nothing) << "";
+        QTest::newRow("bitmap") << "bitmap" << int(SaveSource::State::Ready) << "";
+        QTest::newRow("cut short")
+            << "truncated" << int(SaveSource::State::Unreadable) << "it is not a whole bitmap";
+        QTest::newRow("not a bitmap")
+            << "text" << int(SaveSource::State::Unreadable) << "it is not a whole bitmap";
+        QTest::newRow("a folder") << "folder" << int(SaveSource::State::Unreadable)
+                                  << "it is not a regular file";
+        QTest::newRow("a fifo") << "fifo" << int(SaveSource::State::Unreadable)
+                                << "it is not a regular file";
+        QTest::newRow("a character device")
+            << "device" << int(SaveSource::State::Unreadable) << "it is not a regular file";
+    }
+    void saveSource() {
+        QFETCH(QString, kind);
+        QFETCH(int, state);
+        QFETCH(QString, reason);
+        const QImage picture = NColours(7, 23, 11);
+        const QString path = Path("source-" + kind + ".bmp");
+        if (kind == "bitmap" || kind == "truncated") QVERIFY(SavePicture(picture, path));
+        if (kind == "truncated") QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+        if (kind == "text") QVERIFY(WriteBytes(path, "not a picture at all"));
+        if (kind == "folder") QVERIFY(QDir().mkpath(path));
+        if (kind == "fifo") QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
+        if (kind == "device") QVERIFY(QFile::link("/dev/zero", path));
+        const SaveSource source = ReadSaveSource(path);
+        QCOMPARE(int(source.state), state);
+        QCOMPARE(source.reason, reason);
+        if (source.state == SaveSource::State::Ready) QVERIFY(SamePixels(source.picture, picture));
+    }
+};
+
+QTEST_GUILESS_MAIN(SaveFailuresTest)
+#include "save_failures_test.moc"
