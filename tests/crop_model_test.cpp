@@ -248,13 +248,37 @@ class CropModelTest : public QObject {
         QCOMPARE(panel, (TwipPoint{4350, 2415}));
     }
 
-    // Crossed bars and bars typed far beyond the picture give nothing to write.
-    void cropThatCannotBeMade() {
-        QImage composite(4, 3, QImage::Format_RGB32);
-        composite.fill(Qt::black);
-        QVERIFY(CropComposite(composite, QRect(0, 0, 0, 3)).isNull());
-        QVERIFY(CropComposite(composite, QRect(0, 0, -4, 3)).isNull());
-        QVERIFY(CropComposite(composite, QRect(0, 0, 100000, 100000)).isNull());
+    // Crossed bars, and bars that hold no pixel of the picture, give nothing to write;
+    // bars typed far beyond the picture give only what lies on it.
+    void cropIsClippedToThePicture_data() {
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QRect>("kept");  // null: refused
+        QTest::newRow("no width") << QRect(0, 0, 0, 3) << QRect();
+        QTest::newRow("negative width") << QRect(0, 0, -4, 3) << QRect();
+        QTest::newRow("far beyond, around the picture")
+            << QRect(0, 0, 100000, 100000) << QRect(0, 0, 5, 3);
+        QTest::newRow("hanging over the bottom right") << QRect(3, 1, 40, 40) << QRect(3, 1, 2, 2);
+        QTest::newRow("hanging over the top left") << QRect(-7, -2, 9, 4) << QRect(0, 0, 2, 2);
+        QTest::newRow("inside") << QRect(1, 1, 3, 1) << QRect(1, 1, 3, 1);
+        QTest::newRow("right of the picture") << QRect(5, 0, 10, 3) << QRect();
+        QTest::newRow("below the picture") << QRect(0, 3, 5, 100) << QRect();
+        QTest::newRow("above and left") << QRect(-50, -50, 50, 50) << QRect();
+    }
+    void cropIsClippedToThePicture() {
+        QFETCH(QRect, area);
+        QFETCH(QRect, kept);
+        // Every pixel tells where it is.
+        QImage composite(5, 3, QImage::Format_RGB32);
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x) composite.setPixel(x, y, qRgb(x * 40, y * 80, 7));
+        const QImage cropped = CropComposite(composite, area);
+        QCOMPARE(cropped.isNull(), kept.isNull());
+        QCOMPARE(ClippedCropArea(composite, area), kept);
+        if (kept.isNull()) return;
+        QCOMPARE(cropped.size(), kept.size());
+        for (int y = 0; y < kept.height(); ++y)
+            for (int x = 0; x < kept.width(); ++x)
+                QCOMPARE(cropped.pixel(x, y), composite.pixel(kept.x() + x, kept.y() + y));
     }
 };
 

@@ -8,7 +8,8 @@ QString CroppedFilePath() {
 
 QRect ClippedCropArea(const QImage& composite, const QRect& area) {
     if (area.width() <= 0 || area.height() <= 0) return {};
-    return area.intersected(composite.rect());
+    const QRect inside = area.intersected(composite.rect());
+    return inside.isEmpty() ? QRect() : inside;
 }
 
 QImage CropComposite(const QImage& composite, const QRect& area) {

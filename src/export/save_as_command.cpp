@@ -1,5 +1,7 @@
 #include "export/save_as_command.h"
 
+#include <QFileInfo>
+
 #include "app/form0.h"
 #include "app/form1.h"
 #include "app/program.h"
@@ -19,7 +21,7 @@
 // its file says so, and only a written file (or the JPEG panel opening) beeps.
 void CommandSaveAs_Click(Program& program) {
     // Asking for a name makes no sense without a picture.
-    if (ReadSaveSource(CroppedFilePath()).state == SaveSource::State::Nothing) {
+    if (!QFileInfo::exists(CroppedFilePath())) {
         MsgBox(NothingToSaveText(), kMsgBoxInformation, SaveAsTitle());
         return;
     }
