@@ -256,6 +256,9 @@ class ExportSaveAsTest : public QObject {
             QTest::addRow("%s, read-only file", qPrintable(ending))
                 << "rf-" + ending + "/old." + ending << "lock folder and file"
                 << "the file is write-protected";
+            QTest::addRow("%s, full disk", qPrintable(ending))
+                << "full-" + ending + "/old." + ending << "full disk, old file"
+                << "the disk is full";
         }
     }
     void failedSaveIsSaid() {
@@ -276,6 +279,16 @@ class ExportSaveAsTest : public QObject {
             folderLock.emplace(folder);
             if (!folderLock->Usable()) QSKIP("no way to lock a folder here");
         }
+        std::optional<FullDisk> full;
+        if (setup.startsWith("full disk")) {
+            QVERIFY(QDir().mkpath(folder));
+            full.emplace(folder);
+            if (!full->Usable()) QSKIP("no way to mount a small file system here");
+            QVERIFY(WriteBytes(path, "old picture"));
+            full->Fill();
+        }
+        // A picture larger than what a full disk has left.
+        QVERIFY(SavePicture(Gradients(300, 200), AppFile("cropped.bmp")));
         const int before = BeepCount();
         SaveAs(name);
         QCOMPARE(BeepCount(), before);
@@ -283,9 +296,11 @@ class ExportSaveAsTest : public QObject {
         QCOMPARE(QVariantList({messages_[0].text, messages_[0].style, messages_[0].title}),
                  QVariantList({QDir::toNativeSeparators(path) + " was not saved: " + reason + ".",
                                kMsgBoxCritical, "Save As"}));
-        if (setup.endsWith("file"))
+        if (setup.endsWith("file")) {
             QCOMPARE(FileBytes(path), QByteArray("old picture"));
-        else
+            QCOMPARE(QDir(folder).entryList(QDir::Files).filter("old."),
+                     QStringList{QFileInfo(path).fileName()});
+        } else
             QVERIFY(!QFileInfo(path).isFile());
     }
 

@@ -135,6 +135,31 @@ class ImmutableFile {
     bool set_ = false;
 };
 
+// A small file system mounted at `path` (a folder that exists), filled to the last
+// block by Fill(); unmounted on destruction. Needs the right to mount.
+class FullDisk {
+  public:
+    explicit FullDisk(const QString& path) : path_(path) {
+        mounted_ =
+            QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=256k", "tmpfs", path_}) == 0;
+    }
+    void Fill() {
+        QFile filler(path_ + "/filler");
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return;
+        const QByteArray block(512, 'f');
+        while (filler.write(block) == block.size()) {
+        }
+    }
+    ~FullDisk() {
+        if (mounted_) QProcess::execute("umount", {path_});
+    }
+    bool Usable() const { return mounted_; }
+
+  private:
+    QString path_;
+    bool mounted_ = false;
+};
+
 // A JPEG library whose answers the test chooses; it logs each call.
 class RecordingLibrary : public ImagingLibrary {
   public:

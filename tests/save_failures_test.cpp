@@ -94,6 +94,26 @@ class SaveFailuresTest : public QObject {
         QVERIFY(!QFile::exists(folder + "/new.png"));
     }
 
+    // A buffer that cannot be flushed at the end is a failed write, not an empty file
+    // in the old one's place.
+    void fullDiskKeepsTheOldFile_data() {
+        QTest::addColumn<int>("size");
+        QTest::newRow("less than a buffer") << 6000;
+        QTest::newRow("many buffers") << 200 * 1000;
+    }
+    void fullDiskKeepsTheOldFile() {
+        QFETCH(int, size);
+        const QString folder = Path(QStringLiteral("full-%1").arg(size));
+        QVERIFY(QDir().mkpath(folder));
+        FullDisk disk(folder);
+        if (!disk.Usable()) QSKIP("no way to mount a small file system here");
+        QVERIFY(WriteBytes(folder + "/kept.png", "old picture"));
+        disk.Fill();
+        QVERIFY(!Write(folder + "/kept.png", QByteArray(size, 'n')));
+        QCOMPARE(FileBytes(folder + "/kept.png"), QByteArray("old picture"));
+        QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"filler", "kept.png"}));
+    }
+
     void failureReason_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("setup");
@@ -112,6 +132,9 @@ class SaveFailuresTest : public QObject {
         QTest::newRow("write-protected file") << "guarded.bmp"
                                               << "lock file"
                                               << "the file is write-protected";
+        QTest::newRow("full disk") << "full/out.png"
+                                   << "full"
+                                   << "the disk is full";
         QTest::newRow("nothing to see") << "plain.bmp"
                                         << ""
                                         << "the file could not be written";
@@ -128,6 +151,14 @@ class SaveFailuresTest : public QObject {
             QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
             folderLock.emplace(QFileInfo(path).absolutePath());
             if (!folderLock->Usable()) QSKIP("no way to lock a folder here");
+        }
+        std::optional<FullDisk> full;
+        if (setup == "full") {
+            QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
+            full.emplace(QFileInfo(path).absolutePath());
+            if (!full->Usable()) QSKIP("no way to mount a small file system here");
+            full->Fill();
+            QVERIFY(!Write(path, QByteArray(64 * 1024, 'p')));
         }
         if (setup == "lock file") {
             QVERIFY(WriteBytes(path, "kept"));

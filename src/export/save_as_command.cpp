@@ -71,7 +71,10 @@ void CommandSaveAs_Click(Program& program) {
             return;
     }
     if (!written) {
-        MsgBox(NotSavedText(path, WriteFailureReason(path)), kMsgBoxCritical, SaveAsTitle());
+        // The bitmap's size: about the most any of the writers needs.
+        const qint64 needed = QFileInfo(CroppedFilePath()).size();
+        MsgBox(NotSavedText(path, WriteFailureReason(path, needed)), kMsgBoxCritical,
+               SaveAsTitle());
         return;
     }
     Beep();

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/bitmap_file.h"
@@ -22,12 +23,13 @@ bool MayWrite(const QString& path) {
 }
 
 // Less than this free: a picture of any use would not fit.
-constexpr unsigned long long kFullBelow = 64 * 1024;
+constexpr qint64 kFullBelow = 64 * 1024;
 
-bool DiskFull(const QString& folder) {
+bool DiskFull(const QString& folder, qint64 needed) {
     struct statvfs fs {};
     if (::statvfs(QFile::encodeName(folder).constData(), &fs) != 0) return false;
-    return static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize < kFullBelow;
+    const unsigned long long free = static_cast<unsigned long long>(fs.f_bavail) * fs.f_frsize;
+    return free < static_cast<unsigned long long>(std::max(needed, kFullBelow));
 }
 
 // An uncompressed bitmap is whole when the file holds every row its header names;
@@ -69,7 +71,7 @@ SaveSource ReadSaveSource(const QString& croppedPath) {
     return source;
 }
 
-QString WriteFailureReason(const QString& path) {
+QString WriteFailureReason(const QString& path, qint64 needed) {
     const QFileInfo info(path);
     const QString folder = info.absolutePath();
     if (info.isDir()) return QStringLiteral("a folder of that name is in the way");
@@ -78,7 +80,7 @@ QString WriteFailureReason(const QString& path) {
     if (info.exists() && !MayWrite(path)) return QStringLiteral("the file is write-protected");
     if (!info.exists() && !MayWrite(folder))
         return QStringLiteral("the folder %1 does not allow new files").arg(Shown(folder));
-    if (DiskFull(folder)) return QStringLiteral("the disk is full");
+    if (DiskFull(folder, needed)) return QStringLiteral("the disk is full");
     return QStringLiteral("the file could not be written");
 }
 

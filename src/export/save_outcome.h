@@ -18,8 +18,9 @@ SaveSource ReadSaveSource(const QString& croppedPath);
 
 // Why `path` could not be written, judged from what is there now: a folder in the
 // way, a missing folder, a write-protected file, a folder that takes no new file, a
-// full disk; a general reason when none of these shows.
-QString WriteFailureReason(const QString& path);
+// full disk (less free than `needed` bytes, or almost nothing); a general reason when
+// none of these shows.
+QString WriteFailureReason(const QString& path, qint64 needed = 0);
 
 // The title of the Save As command's own messages.
 QString SaveAsTitle();

@@ -10,8 +10,12 @@ bool ReplaceFile::open() {
     if (atomic_.open(QIODevice::WriteOnly)) return true;
     const QFileInfo target(path_);
     if (!target.isFile()) return false;
-    // Only when the folder is what refuses: a file we may not write stays refused.
-    if (::access(QFile::encodeName(path_).constData(), W_OK) != 0) return false;
+    // Only when the folder is what refuses, and the file itself may be written. A full
+    // disk, say, is no reason to give up the old file's safety.
+    const auto mayWrite = [](const QString& path) {
+        return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+    };
+    if (mayWrite(target.absolutePath()) || !mayWrite(path_)) return false;
     if (!inPlace_.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     direct_ = true;
     return true;
@@ -23,7 +27,15 @@ QIODevice& ReplaceFile::device() {
 }
 
 bool ReplaceFile::commit() {
-    if (!direct_) return atomic_.commit();
+    if (!direct_) {
+        // The save file's own commit overlooks a failure to flush its buffer (a full
+        // disk, say) and would put an empty file in the old one's place.
+        if (!atomic_.flush() || atomic_.error() != QFileDevice::NoError) {
+            atomic_.cancelWriting();
+            return false;
+        }
+        return atomic_.commit();
+    }
     const bool flushed = inPlace_.flush() && inPlace_.error() == QFileDevice::NoError;
     inPlace_.close();
     return flushed && !failed_ && inPlace_.error() == QFileDevice::NoError;
