@@ -1,12 +1,13 @@
 // The crop editor as a window: opening with saved bar places, typing, keys, the crop
 // itself checked pixel by pixel against a composite whose colours encode x and y, and
-// dragging the coordinate panel.
+// dragging the coordinate panel, the wheel and the page keys.
 // Mouse events go through the window, as the window system delivers them: to the
 // widget under the pointer, and to the pressed widget until the button is released.
 #define QTEST_QPA_MOUSE_HANDLING
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
+#include <QWheelEvent>
 #include <memory>
 
 #include "app/form0.h"
@@ -28,16 +29,20 @@ namespace {
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 constexpr int kCompositeHeight = 2 * kScreenHeight;
+// A capture of six 1080-pixel screens.
+constexpr int kTallCompositeHeight = 6480;
 
 // Every pixel of the test composite tells where it is.
 QRgb PatternAt(int x, int y) {
     return qRgb(x & 255, y & 255, ((x >> 8) << 4) | (y >> 8));
 }
 
-QImage Pattern() {
-    QImage image(kScreenWidth, kCompositeHeight, QImage::Format_RGB32);
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) image.setPixel(x, y, PatternAt(x, y));
+QImage Pattern(int height) {
+    QImage image(kScreenWidth, height, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) line[x] = PatternAt(x, y);
+    }
     return image;
 }
 
@@ -63,6 +68,32 @@ QByteArray ReadFile(const QString& name) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// The first pixel of a crop of `area` that differs from the test composite, as text;
+// empty when every pixel is right. Outside the composite the picture box is white.
+QString CropMismatch(const QImage& cropped, QRect area, int compositeHeight) {
+    if (cropped.size() != area.size()) return QStringLiteral("size");
+    const QRect composite(0, 0, kScreenWidth, compositeHeight);
+    for (int y = 0; y < area.height(); ++y)
+        for (int x = 0; x < area.width(); ++x) {
+            const QPoint source = area.topLeft() + QPoint(x, y);
+            const QRgb expected = composite.contains(source) ? PatternAt(source.x(), source.y())
+                                                             : qRgb(255, 255, 255);
+            if (cropped.pixel(x, y) != expected) return QStringLiteral("pixel %1,%2").arg(x).arg(y);
+        }
+    return {};
+}
+
+// A wheel event at a window point, delivered as the window system delivers it: to the
+// widget under the pointer.
+void Wheel(Form99& editor, QPoint at, QPoint angle, QPoint pixels = {},
+           Qt::KeyboardModifiers modifiers = {}) {
+    QWidget* target = editor.childAt(at);
+    if (!target) target = &editor;
+    QWheelEvent event(target->mapFrom(&editor, QPointF(at)), editor.mapToGlobal(QPointF(at)),
+                      pixels, angle, Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(target, &event);
+}
+
 // The window point at the middle of a widget inside the editor.
 QPoint CentreIn(const Form99& editor, const QWidget* widget) {
     return widget->mapTo(&editor, widget->rect().center());
@@ -77,11 +108,10 @@ class CropEditorTest : public QObject {
 
     Form99& Editor() { return program_->form99(); }
 
-    void OpenEditor() {
+    void OpenEditor(int height = kCompositeHeight) {
         Form99& editor = Editor();
-        editor.PictureWhopper->SetRect(0, 0, PixelsToTwips(kScreenWidth),
-                                       PixelsToTwips(kCompositeHeight));
-        editor.PictureWhopper->PaintPicture(Pattern(), 0, 0);
+        editor.PictureWhopper->SetRect(0, 0, PixelsToTwips(kScreenWidth), PixelsToTwips(height));
+        editor.PictureWhopper->PaintPicture(Pattern(height), 0, 0);
         CommandCrop_Click(*program_);
     }
 
@@ -467,6 +497,206 @@ class CropEditorTest : public QObject {
         QTest::mousePress(&editor, Qt::LeftButton, {}, before + QPoint(3, 3));
         QTest::mouseRelease(&editor, Qt::LeftButton, {}, before + QPoint(3, 3) + QPoint(40, 20));
         QCOMPARE(panel->pos(), before + QPoint(40, 20));
+    }
+
+    // One wheel event over each kind of place, the picture first moved 100 pixels
+    // right so that a strip of background shows; the right bar is selected.
+    void wheelMovesThePicture_data() {
+        QTest::addColumn<QString>("over");
+        QTest::addColumn<QPoint>("angle");
+        QTest::addColumn<QPoint>("pixels");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<float>("left");
+        QTest::addColumn<float>("top");
+        const int none = Qt::NoModifier;
+        QTest::newRow("a notch down over the picture")
+            << QStringLiteral("picture") << QPoint(0, -120) << QPoint() << none << 1500.f << -360.f;
+        QTest::newRow("a notch up over a bar")
+            << QStringLiteral("bar") << QPoint(0, 120) << QPoint() << none << 1500.f << 360.f;
+        QTest::newRow("two notches down over the background")
+            << QStringLiteral("background") << QPoint(0, -240) << QPoint() << none << 1500.f
+            << -720.f;
+        QTest::newRow("a notch down over the coordinate panel")
+            << QStringLiteral("panel") << QPoint(0, -120) << QPoint() << none << 1500.f << -360.f;
+        QTest::newRow("shift: sideways over the picture")
+            << QStringLiteral("picture") << QPoint(0, -120) << QPoint() << int(Qt::ShiftModifier)
+            << 1140.f << 0.f;
+        QTest::newRow("shift: sideways over a bar")
+            << QStringLiteral("bar") << QPoint(0, 120) << QPoint() << int(Qt::ShiftModifier)
+            << 1860.f << 0.f;
+        QTest::newRow("touchpad pixels") << QStringLiteral("picture") << QPoint(0, -120)
+                                         << QPoint(3, -40) << none << 1545.f << -600.f;
+        QTest::newRow("ctrl: nothing moves")
+            << QStringLiteral("background") << QPoint(0, -120) << QPoint()
+            << int(Qt::ControlModifier) << 1500.f << 0.f;
+    }
+    void wheelMovesThePicture() {
+        QFETCH(QString, over);
+        QFETCH(QPoint, angle);
+        QFETCH(QPoint, pixels);
+        QFETCH(int, modifiers);
+        QFETCH(float, left);
+        QFETCH(float, top);
+        OpenEditor();
+        Form99& editor = Editor();
+        editor.PictureWhopper->SetLeft(1500);
+        const QPoint onBar = editor.PictureVerticalBar2->mapTo(&editor, QPoint(1, 700));
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, onBar);
+        QCOMPARE(editor.SelectedObject(), 4);
+
+        QPoint at;
+        const QWidget* expectedUnder = nullptr;
+        if (over == QStringLiteral("picture")) {
+            at = QPoint(900, 740);
+            expectedUnder = editor.PictureWhopper;
+        } else if (over == QStringLiteral("bar")) {
+            at = onBar;
+            expectedUnder = editor.PictureVerticalBar2;
+        } else if (over == QStringLiteral("panel")) {
+            at = editor.PictureCropControls->pos() + QPoint(3, 3);
+            expectedUnder = editor.PictureCropControls;
+        } else {
+            at = QPoint(50, 700);
+        }
+        QCOMPARE(editor.childAt(at), expectedUnder);
+        const QStringList boxes = BoxTexts(editor);
+        const QList<float> bars = BarPlaces(editor);
+        const QPoint barOnScreen = editor.PictureVerticalBar2->mapTo(&editor, QPoint());
+
+        Wheel(editor, at, angle, pixels, Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(editor.PictureWhopper->Left(), Twips(left));
+        QCOMPARE(editor.PictureWhopper->Top(), Twips(top));
+        const QPoint moved(TwipsToPixels(left) - 100, TwipsToPixels(top));
+        QCOMPARE(editor.PictureWhopper->pos(), QPoint(100, 0) + moved);
+        QCOMPARE(editor.PictureVerticalBar2->mapTo(&editor, QPoint()), barOnScreen + moved);
+        QCOMPARE(BoxTexts(editor), boxes);
+        QCOMPARE(BarPlaces(editor), bars);
+        QCOMPARE(editor.SelectedObject(), 4);
+    }
+
+    // A high-resolution wheel sends parts of a notch; they add up to whole pixels.
+    void wheelPartsAddUp() {
+        OpenEditor();
+        Form99& editor = Editor();
+        const QPoint at(900, 740);
+        for (int i = 0; i < 3; ++i) Wheel(editor, at, QPoint(0, -40));
+        QCOMPARE(editor.PictureWhopper->Top(), Twips(-360));
+        Wheel(editor, at, QPoint(0, -4));
+        QCOMPARE(editor.PictureWhopper->Top(), Twips(-360));
+        QCOMPARE(editor.PictureWhopper->y(), -24);
+        Wheel(editor, at, QPoint(0, -4));
+        QCOMPARE(editor.PictureWhopper->Top(), Twips(-375));
+        QCOMPARE(editor.PictureWhopper->y(), -25);
+    }
+
+    // A six-screen composite walked with the page keys, a bar selected all along: a
+    // page is 768 - 48 = 720 pixels, and the picture stops with its bottom edge at the
+    // window's top or its top edge at the window's bottom.
+    void pageKeysWalkATallComposite() {
+        OpenEditor(kTallCompositeHeight);
+        Form99& editor = Editor();
+        QCOMPARE(program_->vars.Form99Height, PixelsToTwips(kScreenHeight));
+        QCOMPARE(editor.height(), kScreenHeight);
+        const QPoint onBar = editor.PictureVerticalBar2->mapTo(&editor, QPoint(1, 700));
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, onBar);
+        QCOMPARE(editor.SelectedObject(), 4);
+        const QStringList boxes = BoxTexts(editor);
+        const QList<float> bars = BarPlaces(editor);
+        QWidget* focus = editor.PictureVerticalBar2;
+        const auto expectTop = [&](int pixels) {
+            QCOMPARE(editor.PictureWhopper->Top(), PixelsToTwips(pixels));
+            QCOMPARE(editor.PictureWhopper->y(), pixels);
+            QCOMPARE(BarPlaces(editor), bars);
+            QCOMPARE(BoxTexts(editor), boxes);
+            QCOMPARE(editor.SelectedObject(), 4);
+        };
+
+        bool lastRowSeen = false;
+        for (int k = 1; k <= 10; ++k) {
+            QTest::keyClick(focus, Qt::Key_PageDown);
+            expectTop(std::max(-720 * k, -kTallCompositeHeight));
+            if (editor.PictureWhopper->geometry().bottom() < kScreenHeight &&
+                editor.PictureWhopper->geometry().bottom() >= 0)
+                lastRowSeen = true;
+        }
+        QVERIFY(lastRowSeen);
+        for (int k = 1; k <= 12; ++k) {
+            QTest::keyClick(focus, Qt::Key_PageUp);
+            expectTop(std::min(-kTallCompositeHeight + 720 * k, kScreenHeight));
+        }
+        QTest::keyClick(focus, Qt::Key_Home);
+        expectTop(0);
+        QTest::keyClick(focus, Qt::Key_End);
+        expectTop(kScreenHeight - kTallCompositeHeight);
+        QCOMPARE(editor.PictureWhopper->geometry().bottom(), kScreenHeight - 1);
+        QTest::keyClick(focus, Qt::Key_Home);
+        expectTop(0);
+        QTest::keyClick(focus, Qt::Key_PageDown, Qt::ControlModifier);
+        expectTop(0);
+
+        // The boxes are rewritten from the bars, as for any key of the movement row.
+        editor.PictureCropControls->TextLeft->setText(QStringLiteral("77"));
+        QTest::keyClick(focus, Qt::Key_PageDown);
+        expectTop(-720);
+
+        // The wheel stops at the same limits.
+        QTest::keyClick(focus, Qt::Key_End);
+        for (int i = 0; i < 40; ++i) Wheel(editor, QPoint(900, 300), QPoint(0, -120));
+        expectTop(-kTallCompositeHeight);
+        Wheel(editor, QPoint(50, 700), QPoint(0, 120 * 400));
+        expectTop(kScreenHeight);
+        // The arrow keys still go past: the picture selected, at the lower limit.
+        QTest::keyClick(focus, Qt::Key_Home);
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, QPoint(900, 740));
+        QCOMPARE(editor.SelectedObject(), 0);
+        QTest::keyClick(editor.PictureWhopper, Qt::Key_PageUp);
+        QTest::keyClick(editor.PictureWhopper, Qt::Key_PageUp);
+        QCOMPARE(editor.PictureWhopper->y(), kScreenHeight);
+        QTest::keyClick(editor.PictureWhopper, Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(editor.PictureWhopper->y(), kScreenHeight + 8);
+    }
+
+    // Scrolled down the tall composite and sideways, bars typed and nudged there: the
+    // crop is exactly the rectangle the boxes show, and the bars on screen border it.
+    void cropAfterScrollingIsWhatTheBoxesShow() {
+        OpenEditor(kTallCompositeHeight);
+        Form99& editor = Editor();
+        for (int i = 0; i < 5; ++i) QTest::keyClick(editor.PictureWhopper, Qt::Key_PageDown);
+        Wheel(editor, QPoint(900, 740), QPoint(0, -240));
+        Wheel(editor, QPoint(900, 740), QPoint(0, -120), QPoint(), Qt::ShiftModifier);
+        QCOMPARE(editor.PictureWhopper->pos(), QPoint(-24, -3648));
+
+        CropControlsPanel& panel = *editor.PictureCropControls;
+        // The far bar of each pair first, so that no bar passes its partner on the way.
+        Type(panel.TextBottom, QStringLiteral("3900"));
+        Type(panel.TextTop, QStringLiteral("3700"));
+        Type(panel.TextRight, QStringLiteral("300"));
+        Type(panel.TextLeft, QStringLiteral("100"));
+        const QPoint onBar(editor.PictureVerticalBar2->mapTo(&editor, QPoint(1, 0)).x(), 700);
+        QCOMPARE(onBar.x(), 300 - 24 + 1);
+        QCOMPARE(editor.childAt(onBar), editor.PictureVerticalBar2);
+        QTest::mouseClick(&editor, Qt::LeftButton, {}, onBar);
+        QCOMPARE(editor.SelectedObject(), 4);
+        QTest::keyClick(editor.PictureVerticalBar2, Qt::Key_Right, Qt::ShiftModifier);
+        Wheel(editor, onBar, QPoint(0, 120));
+        QCOMPARE(editor.PictureWhopper->pos(), QPoint(-24, -3624));
+
+        const QRect area(100, 3700, 208, 200);
+        QCOMPARE(BoxTexts(editor), (QStringList{"100", "308", "3700", "3900", "208", "200"}));
+        QCOMPARE(editor.Model().CropPixels(), area);
+        const QPoint picture = editor.PictureWhopper->pos();
+        const auto onScreen = [&](const QWidget* bar) { return bar->mapTo(&editor, QPoint()); };
+        QCOMPARE(onScreen(editor.PictureVerticalBar1).x() + 4, picture.x() + area.left());
+        QCOMPARE(onScreen(editor.PictureVerticalBar2).x(), picture.x() + area.right() + 1);
+        QCOMPARE(onScreen(editor.PictureHorizBar1).y() + 4, picture.y() + area.top());
+        QCOMPARE(onScreen(editor.PictureHorizBar2).y(), picture.y() + area.bottom() + 1);
+
+        DoubleClickPicture();
+        const auto file = LoadPicture(AppFile(QStringLiteral("cropped.bmp")));
+        QVERIFY(file.has_value());
+        QCOMPARE(CropMismatch(*file, area, kTallCompositeHeight), QString());
+        QCOMPARE(CropMismatch(editor.PictureCropped->Image(), area, kTallCompositeHeight),
+                 QString());
     }
 
     void cleanupTestCase() { program_.reset(); }

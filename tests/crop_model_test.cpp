@@ -1,5 +1,5 @@
 // The crop editor's geometry without a window: pixel conversion, bars to boxes and
-// back, key movements and the panel drag arithmetic.
+// back, key movements, wheel and page scrolling, and the panel drag arithmetic.
 #include <QTest>
 
 #include "crop/crop_editor_model.h"
@@ -18,11 +18,13 @@ char* toString(const TwipPoint& p) {
 namespace {
 
 constexpr Twips kScreenWidth = 15360;
+constexpr Twips kScreenHeight = 11520;
 constexpr Twips kPictureHeight = 23040;
 
 CropEditorModel FreshModel() {
     CropEditorModel m;
     m.Form99Width = kScreenWidth;
+    m.Form99Height = kScreenHeight;
     m.Picture = {0, 0, kScreenWidth, kPictureHeight};
     m.ResetCropBars();
     m.UpdateCropBoxes();
@@ -171,6 +173,159 @@ class CropModelTest : public QObject {
                  expected);
     }
 
+    // Wheel events, one per row entry (angle delta, pixel delta), on a 1024 x 1536
+    // pixel picture in a 1024 x 768 window; the picture starts at `start` (left, top).
+    void wheel_data() {
+        QTest::addColumn<QList<float>>("start");
+        QTest::addColumn<QList<QPoint>>("angles");
+        QTest::addColumn<QList<QPoint>>("pixels");
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<QList<float>>("expected");
+        const QList<float> origin{0, 0};
+        const QPoint none;
+        QTest::newRow("a notch down shows what lies below")
+            << origin << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 0
+            << QList<float>{0, -360};
+        QTest::newRow("a notch up") << origin << QList<QPoint>{{0, 120}} << QList<QPoint>{none} << 0
+                                    << QList<float>{0, 360};
+        QTest::newRow("three notches in one event")
+            << origin << QList<QPoint>{{0, -360}} << QList<QPoint>{none} << 0
+            << QList<float>{0, -1080};
+        QTest::newRow("thirds of a notch add up")
+            << origin << QList<QPoint>{{0, -40}, {0, -40}, {0, -40}}
+            << QList<QPoint>{none, none, none} << 0 << QList<float>{0, -360};
+        QTest::newRow("less than a pixel waits")
+            << origin << QList<QPoint>{{0, -4}} << QList<QPoint>{none} << 0 << QList<float>{0, 0};
+        QTest::newRow("two rests make a pixel")
+            << origin << QList<QPoint>{{0, -4}, {0, -4}} << QList<QPoint>{none, none} << 0
+            << QList<float>{0, -15};
+        QTest::newRow("turning back drops the rest")
+            << origin << QList<QPoint>{{0, -4}, {0, 4}, {0, 4}} << QList<QPoint>{none, none, none}
+            << 0 << QList<float>{0, 15};
+        QTest::newRow("a tilt wheel moves sideways")
+            << origin << QList<QPoint>{{-120, 0}} << QList<QPoint>{none} << 0
+            << QList<float>{-360, 0};
+        QTest::newRow("shift turns a notch sideways")
+            << origin << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 1
+            << QList<float>{-360, 0};
+        QTest::newRow("shift with a delta already sideways")
+            << origin << QList<QPoint>{{120, 0}} << QList<QPoint>{none} << 1
+            << QList<float>{360, 0};
+        QTest::newRow("ctrl moves nothing")
+            << origin << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 2 << QList<float>{0, 0};
+        QTest::newRow("alt moves nothing")
+            << origin << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 4 << QList<float>{0, 0};
+        QTest::newRow("touchpad pixels win over the angle")
+            << origin << QList<QPoint>{{0, -120}} << QList<QPoint>{{0, -37}} << 0
+            << QList<float>{0, -555};
+        QTest::newRow("touchpad diagonal") << origin << QList<QPoint>{{0, 0}}
+                                           << QList<QPoint>{{5, -7}} << 0 << QList<float>{75, -105};
+        QTest::newRow("touchpad with shift")
+            << origin << QList<QPoint>{{0, 0}} << QList<QPoint>{{0, -10}} << 1
+            << QList<float>{-150, 0};
+        QTest::newRow("stops with the bottom edge at the window top")
+            << QList<float>{0, -22000} << QList<QPoint>{{0, -120}, {0, -120}, {0, -120}}
+            << QList<QPoint>{none, none, none} << 0 << QList<float>{0, -23040};
+        QTest::newRow("stops with the top edge at the window bottom")
+            << QList<float>{0, 11400} << QList<QPoint>{{0, 120}} << QList<QPoint>{none} << 0
+            << QList<float>{0, 11520};
+        QTest::newRow("sideways stops at the window's edges")
+            << QList<float>{-15000, 0} << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 1
+            << QList<float>{-15360, 0};
+        QTest::newRow("moved out by the arrows: not further out")
+            << QList<float>{0, -30000} << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 0
+            << QList<float>{0, -30000};
+        QTest::newRow("moved out by the arrows: back in")
+            << QList<float>{0, -30000} << QList<QPoint>{{0, 120}} << QList<QPoint>{none} << 0
+            << QList<float>{0, -29640};
+        QTest::newRow("at the limit, back up at once")
+            << QList<float>{0, -23040} << QList<QPoint>{{0, -120}, {0, 120}}
+            << QList<QPoint>{none, none} << 0 << QList<float>{0, -22680};
+    }
+    void wheel() {
+        QFETCH(QList<float>, start);
+        QFETCH(QList<QPoint>, angles);
+        QFETCH(QList<QPoint>, pixels);
+        QFETCH(int, shift);
+        QFETCH(QList<float>, expected);
+        CropEditorModel m = FreshModel();
+        m.SelectedObject = selected::VerticalBar2;
+        m.Picture.Left = start[0];
+        m.Picture.Top = start[1];
+        for (qsizetype i = 0; i < angles.size(); ++i) m.ScrollByWheel(angles[i], pixels[i], shift);
+        QCOMPARE((QList<float>{m.Picture.Left, m.Picture.Top}), expected);
+        // The bars ride on the picture: the crop and the selection stay.
+        const auto bars = m.BarPositionsToSave();
+        QCOMPARE((QList<float>{bars[0], bars[1], bars[2], bars[3]}),
+                 (QList<float>{0, 500, 0, 500}));
+        QCOMPARE(m.SelectedObject, selected::VerticalBar2);
+    }
+
+    // Keys through the movement row, same picture and window as above: a page is
+    // 768 - 48 = 720 pixels.
+    void pageKeys_data() {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QList<float>>("start");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("shift");
+        QTest::addColumn<QList<float>>("expected");  // picture left, top
+        const QList<float> origin{0, 0};
+        using namespace keycode;
+        QTest::newRow("page down")
+            << 0 << origin << QList<int>{PageDown} << 0 << QList<float>{0, -10800};
+        QTest::newRow("page up") << 0 << origin << QList<int>{PageUp} << 0
+                                 << QList<float>{0, 10800};
+        QTest::newRow("page down to the end")
+            << 0 << origin << QList<int>{PageDown, PageDown, PageDown, PageDown} << 0
+            << QList<float>{0, -23040};
+        QTest::newRow("page up stops at the window bottom")
+            << 0 << origin << QList<int>{PageUp, PageUp} << 0 << QList<float>{0, 11520};
+        QTest::newRow("down, down, up") << 0 << origin << QList<int>{PageDown, PageDown, PageUp}
+                                        << 0 << QList<float>{0, -10800};
+        QTest::newRow("home keeps the left")
+            << 0 << QList<float>{-300, -5000} << QList<int>{Home} << 0 << QList<float>{-300, 0};
+        QTest::newRow("end: bottom to the window bottom")
+            << 0 << origin << QList<int>{End} << 0 << QList<float>{0, -11520};
+        QTest::newRow("end then home")
+            << 0 << origin << QList<int>{End, Home} << 0 << QList<float>{0, 0};
+        QTest::newRow("home from far beyond")
+            << 0 << QList<float>{0, 50000} << QList<int>{Home} << 0 << QList<float>{0, 0};
+        QTest::newRow("a bar selected: the picture moves")
+            << 4 << origin << QList<int>{PageDown} << 0 << QList<float>{0, -10800};
+        QTest::newRow("a bar selected: end")
+            << 1 << origin << QList<int>{End} << 0 << QList<float>{0, -11520};
+        QTest::newRow("shift page down")
+            << 0 << origin << QList<int>{PageDown} << 1 << QList<float>{0, -10800};
+        QTest::newRow("ctrl page down moves nothing")
+            << 0 << origin << QList<int>{PageDown} << 2 << QList<float>{0, 0};
+        QTest::newRow("alt home moves nothing")
+            << 0 << QList<float>{0, -5000} << QList<int>{Home} << 4 << QList<float>{0, -5000};
+        QTest::newRow("page up from beyond the window bottom stays")
+            << 0 << QList<float>{0, 20000} << QList<int>{PageUp} << 0 << QList<float>{0, 20000};
+        QTest::newRow("the arrows stay unclamped")
+            << 0 << QList<float>{0, 11520} << QList<int>{Down, Down} << 0 << QList<float>{0, 11550};
+    }
+    void pageKeys() {
+        QFETCH(int, selected);
+        QFETCH(QList<float>, start);
+        QFETCH(QList<int>, keys);
+        QFETCH(int, shift);
+        QFETCH(QList<float>, expected);
+        CropEditorModel m = FreshModel();
+        m.SelectedObject = selected;
+        m.Picture.Left = start[0];
+        m.Picture.Top = start[1];
+        for (int key : keys) {
+            QCOMPARE(ClassifyEditorKey(key), EditorKey::Move);
+            m.MoveForKey(key, shift);
+        }
+        QCOMPARE((QList<float>{m.Picture.Left, m.Picture.Top}), expected);
+        const auto bars = m.BarPositionsToSave();
+        QCOMPARE((QList<float>{bars[0], bars[1], bars[2], bars[3]}),
+                 (QList<float>{0, 500, 0, 500}));
+        QCOMPARE(m.SelectedObject, selected);
+    }
+
     void keyTable_data() {
         QTest::addColumn<int>("qtKey");
         QTest::addColumn<int>("code");
@@ -180,6 +335,10 @@ class CropModelTest : public QObject {
         QTest::newRow("F2") << int(Qt::Key_F2) << 113 << int(EditorKey::BringWindowsForward);
         QTest::newRow("Esc") << int(Qt::Key_Escape) << 27 << int(EditorKey::Escape);
         QTest::newRow("Up") << int(Qt::Key_Up) << 38 << int(EditorKey::Move);
+        QTest::newRow("Page Up") << int(Qt::Key_PageUp) << 33 << int(EditorKey::Move);
+        QTest::newRow("Page Down") << int(Qt::Key_PageDown) << 34 << int(EditorKey::Move);
+        QTest::newRow("End") << int(Qt::Key_End) << 35 << int(EditorKey::Move);
+        QTest::newRow("Home") << int(Qt::Key_Home) << 36 << int(EditorKey::Move);
         QTest::newRow("digit") << int(Qt::Key_7) << 55 << int(EditorKey::Move);
     }
     void keyTable() {

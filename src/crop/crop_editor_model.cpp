@@ -1,5 +1,7 @@
 #include "crop/crop_editor_model.h"
 
+#include <algorithm>
+
 #include "platform/val.h"
 
 EditorKey ClassifyEditorKey(int keyCode) {
@@ -156,4 +158,83 @@ void CropEditorModel::MoveSelected(int keyCode, int shift) {
             Picture.Top += dy;
             break;
     }
+}
+
+void CropEditorModel::MoveForKey(int keyCode, int shift) {
+    switch (keyCode) {
+        case keycode::PageUp:
+        case keycode::PageDown:
+        case keycode::Home:
+        case keycode::End:
+            break;
+        default:
+            MoveSelected(keyCode, shift);
+            return;
+    }
+    // The same modifiers as the arrow keys: CTRL or ALT held moves nothing.
+    if (shift != 0 && shift != keycode::ShiftMask) return;
+    // At least a pixel, should a screen ever be shorter than the overlap.
+    const Twips page = std::max(Form99Height - kPageOverlap, Twips(15));
+    switch (keyCode) {
+        case keycode::PageUp:
+            ScrollPicture(0, page);
+            break;
+        case keycode::PageDown:
+            ScrollPicture(0, -page);
+            break;
+        case keycode::Home:
+            Picture.Top = 0;
+            break;
+        default:
+            Picture.Top = Form99Height - Picture.Height;
+            break;
+    }
+}
+
+namespace {
+
+// Whole pixels in `units` angle units plus what was left over, at five units a pixel
+// (120 units make 24 pixels); the rest stays in `rest`. A turn of the wheel drops a
+// rest of the other direction, so turning back answers at once.
+int WheelPixels(int units, int& rest) {
+    constexpr int kUnitsPerPixel =
+        CropEditorModel::kAngleUnitsPerNotch * 15 / static_cast<int>(CropEditorModel::kWheelNotch);
+    if ((units < 0 && rest > 0) || (units > 0 && rest < 0)) rest = 0;
+    const int total = rest + units;
+    const int pixels = total / kUnitsPerPixel;  // toward zero
+    rest = total - pixels * kUnitsPerPixel;
+    return pixels;
+}
+
+Twips ClampedMove(Twips place, Twips delta, Twips low, Twips high) {
+    if (delta > 0) return std::max(place, std::min(place + delta, high));
+    if (delta < 0) return std::min(place, std::max(place + delta, low));
+    return place;
+}
+
+}  // namespace
+
+void CropEditorModel::ScrollByWheel(QPoint angleDelta, QPoint pixelDelta, int shift) {
+    if (shift != 0 && shift != keycode::ShiftMask) return;
+    QPoint pixels;
+    if (!pixelDelta.isNull()) {
+        pixels = pixelDelta;
+    } else {
+        int restX = wheelRest_.x(), restY = wheelRest_.y();
+        pixels = {WheelPixels(angleDelta.x(), restX), WheelPixels(angleDelta.y(), restY)};
+        wheelRest_ = {restX, restY};
+    }
+    if (shift == keycode::ShiftMask) {
+        // A plain wheel turned sideways; where the platform has already turned it, the
+        // delta arrives on the horizontal axis.
+        pixels = {pixels.y() != 0 ? pixels.y() : pixels.x(), 0};
+    }
+    // Rolling the wheel towards the user gives negative deltas and shows what lies
+    // below: the picture goes up.
+    ScrollPicture(PixelsToTwips(pixels.x()), PixelsToTwips(pixels.y()));
+}
+
+void CropEditorModel::ScrollPicture(Twips dx, Twips dy) {
+    Picture.Left = ClampedMove(Picture.Left, dx, -Picture.Width, Form99Width);
+    Picture.Top = ClampedMove(Picture.Top, dy, -Picture.Height, Form99Height);
 }

@@ -88,6 +88,7 @@ void Form99::PullPicture() {
     model_.Picture = {PictureWhopper->Left(), PictureWhopper->Top(), PictureWhopper->Width(),
                       PictureWhopper->Height()};
     model_.Form99Width = program_.vars.Form99Width;
+    model_.Form99Height = program_.vars.Form99Height;
 }
 
 void Form99::PushPicture() {
@@ -183,7 +184,7 @@ void Form99::Form_KeyDown(int keyCode, int shift) {
             return;
         case EditorKey::Move:
             PullPicture();
-            model_.MoveSelected(keyCode, shift);
+            model_.MoveForKey(keyCode, shift);
             PushPicture();
             PushBars();
             UpdateCropBoxes();

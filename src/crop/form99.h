@@ -15,6 +15,7 @@
 class Program;
 class cGdiPlus;
 class QRubberBand;
+class QWheelEvent;
 
 class Form99 : public Twipped<QWidget> {
     Q_OBJECT
@@ -84,6 +85,7 @@ class Form99 : public Twipped<QWidget> {
     void BringOtherWindowsForward();
     bool PreviewKey(QObject* watched, QKeyEvent* key);
     bool RouteMousePress(QObject* watched);
+    void Wheel(QWheelEvent* event);
 
     // The panel drag, fed with pointer positions in the window's pixels.
     void StartPanelDrag(QPoint windowPixel);

@@ -1,9 +1,10 @@
 // The crop editor's input: key preview over every child, mouse presses that pick the
-// object the arrow keys move, and the dragging of the coordinate panel.
+// object the arrow keys move, the wheel, and the dragging of the coordinate panel.
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QRubberBand>
+#include <QWheelEvent>
 
 #include "crop/form99.h"
 #include "platform/windows_keys.h"
@@ -32,6 +33,11 @@ bool Form99::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::MouseButtonRelease:
             if (!dragging_) return false;
             EndPanelDrag(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+            return true;
+        case QEvent::Wheel:
+            // Taken wherever the pointer is, the picture, a bar, the panel or the
+            // background alike, so that nothing underneath scrolls as well.
+            Wheel(static_cast<QWheelEvent*>(event));
             return true;
         case QEvent::MouseButtonDblClick:
             if (watched == this) return false;
@@ -98,6 +104,13 @@ void Form99::mouseReleaseEvent(QMouseEvent* event) {
 void Form99::mouseDoubleClickEvent(QMouseEvent* event) {
     pressedOnBackground_ = true;
     Form_DblClick();
+    event->accept();
+}
+
+void Form99::Wheel(QWheelEvent* event) {
+    PullPicture();
+    model_.ScrollByWheel(event->angleDelta(), event->pixelDelta(), ShiftState(event->modifiers()));
+    PushPicture();
     event->accept();
 }
 

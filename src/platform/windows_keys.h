@@ -7,6 +7,10 @@
 namespace keycode {
 inline constexpr int Enter = 13;
 inline constexpr int Esc = 27;
+inline constexpr int PageUp = 33;
+inline constexpr int PageDown = 34;
+inline constexpr int End = 35;
+inline constexpr int Home = 36;
 inline constexpr int Left = 37;
 inline constexpr int Up = 38;
 inline constexpr int Right = 39;
