@@ -6,5 +6,5 @@
 #include <optional>
 
 // `pixels` (BGR888 or RGB888) as a baseline JPEG at `quality` (1 to 100), 4:2:0
-// chroma, the accurate integer DCT; nothing when libjpeg fails.
+// chroma and the DCT TurboJPEG would choose; nothing when libjpeg fails.
 std::optional<QByteArray> CompressBaseline(const QImage& pixels, int quality);
