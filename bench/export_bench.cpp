@@ -164,6 +164,7 @@ double Kib(const QString& path) {
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QString dir =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath() + "/export-bench";
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 7;
