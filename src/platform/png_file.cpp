@@ -10,6 +10,7 @@
 #include <future>
 #include <memory>
 #include <numeric>
+#include <system_error>
 #include <vector>
 
 #include "platform/exact_palette.h"
@@ -256,10 +257,14 @@ std::vector<QByteArray> PngCandidates(const QImage& picture) {
             }
         }
     }
-    // Both ways in full, one on each core.
-    auto other = std::async(std::launch::async, [&] { return filtered(all); });
+    // Both ways in full, one on each core; one after the other when no thread starts.
+    std::future<Bytes> other;
+    try {
+        other = std::async(std::launch::async, [&] { return filtered(all); });
+    } catch (const std::system_error&) {
+    }
     keep(plain(all));
-    keep(other.get());
+    keep(other.valid() ? other.get() : filtered(all));
     return out;
 }
 
