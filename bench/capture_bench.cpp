@@ -167,8 +167,9 @@ QString TextPage(int height) {
         state = state * 1664525u + 1013904223u;
         return words[int(state >> 16) % words.size()];
     };
-    // About 24 px a line of text, 18 words a line.
-    for (int y = 120, section = 0; y < height + 600; ++section) {
+    // A 90-word paragraph takes about three lines of 24 px; the estimate runs short
+    // rather than long, with a screen to spare.
+    for (int y = 120, section = 0; y < height + 1080; ++section) {
         page += QStringLiteral("<h2>Section %1: %2 %3 %4</h2>")
                     .arg(section + 1)
                     .arg(word(), word(), word());
@@ -180,7 +181,7 @@ QString TextPage(int height) {
                     (i % 17 == 5 ? QStringLiteral("<a href='#'>%1</a> ") : QStringLiteral("%1 "))
                         .arg(word());
             page += QStringLiteral("</p>");
-            y += 7 * 24 + 16;
+            y += 3 * 24 + 16;
         }
         page += QStringLiteral("<ul>");
         for (int i = 0; i < 4; ++i)
