@@ -1,7 +1,7 @@
 // Times the export writers on a tall page of text beside the reference tools:
 // cjpeg for JPEG, ImageMagick's convert for GIF and PNG. Prints figures only.
 //
-// Usage: export_bench [work folder] [runs]   (run with QT_QPA_PLATFORM=offscreen)
+// Usage: export_bench [work folder] [runs] [jpeg|gif|png]   (run with QT_QPA_PLATFORM=offscreen)
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -11,9 +11,11 @@
 #include <QPainter>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 #include "export/cgdiplus.h"
 #include "export/jpg_writer.h"
@@ -115,19 +117,33 @@ double Psnr(const QImage& a, const QImage& b) {
     return mse == 0 ? INFINITY : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-// Best of `runs` wall times in milliseconds.
-double BestMs(int runs, const std::function<bool()>& work) {
-    double best = 1e18;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        if (!work()) {
-            std::printf("  (run failed)\n");
-            return -1;
-        }
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
+// Wall times of one contender over the runs, in milliseconds.
+struct Timings {
+    std::vector<double> ms;
+    bool failed = false;
+    double Best() const { return ms.empty() ? -1 : *std::min_element(ms.begin(), ms.end()); }
+    double Median() const {
+        if (ms.empty()) return -1;
+        std::vector<double> sorted = ms;
+        std::sort(sorted.begin(), sorted.end());
+        return sorted[sorted.size() / 2];
     }
-    return best;
+};
+
+// Runs every contender once per round, round after round, so that a passing load on
+// the machine falls on all of them alike.
+void Interleave(int runs, const std::vector<std::pair<Timings*, std::function<bool()>>>& work) {
+    for (int i = 0; i < runs; ++i)
+        for (const auto& [timings, job] : work) {
+            if (timings->failed) continue;
+            QElapsedTimer timer;
+            timer.start();
+            if (!job()) {
+                timings->failed = true;
+                continue;
+            }
+            timings->ms.push_back(timer.nsecsElapsed() / 1e6);
+        }
 }
 
 bool Run(const QString& program, const QStringList& args) {
@@ -148,9 +164,13 @@ double Kib(const QString& path) {
 
 int main(int argc, char* argv[]) {
     QGuiApplication app(argc, argv);
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const QString dir =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::tempPath() + "/export-bench";
-    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
+    const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 7;
+    // A third argument picks one format: jpeg, gif or png.
+    const QString only = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
+    const auto wanted = [&](const char* format) { return only.isEmpty() || only == format; };
     QDir().mkpath(dir);
     const auto file = [&](const char* name) { return dir + u'/' + QString::fromLatin1(name); };
     // The real ImageMagick, not a wrapper in front of it.
@@ -161,51 +181,79 @@ int main(int argc, char* argv[]) {
     const QImage page = RenderTextPage(QSize(1920, 6480));
     if (!SavePicture(page, file("in.bmp"))) return 1;
     const QImage source = *LoadPicture(file("in.bmp"));
-    std::printf("page 1920 x 6480, %d runs, best time of each\n\n", runs);
+    std::printf("page 1920 x 6480, %d interleaved runs, best / median time of each\n\n", runs);
 
     // JPEG, quality 85, from the bitmap file to the JPEG file.
     auto library = MakeTurboImagingLibrary();
-    for (int progressive : {0, 1}) {
-        const double ours = BestMs(runs, [&] {
+    const auto ourJpeg = [&](int progressive) {
+        return [&, progressive] {
             JpgBuffer buffer;
             const bool ok = WriteJpgFromBitmap(*library, buffer, file("in.bmp"), file("ours.jpg"),
                                                85, progressive) == JpgSaveResult::Written;
             library->GlobalFree(buffer.JpgImage);
             return ok;
-        });
-        QStringList args{"-quality", "85", "-outfile", file("cjpeg.jpg"), file("in.bmp")};
-        if (progressive) args.prepend("-progressive");
-        const double theirs = BestMs(runs, [&] { return Run("cjpeg", args); });
-        std::printf(
-            "JPEG q85 %s: ours %.1f ms, %.0f KiB, PSNR %.2f dB | cjpeg %.1f ms, %.0f KiB, "
-            "PSNR %.2f dB | ratio %.2f\n",
-            progressive ? "progressive" : "baseline   ", ours, Kib(file("ours.jpg")),
-            Psnr(Read(file("ours.jpg")), source), theirs, Kib(file("cjpeg.jpg")),
-            Psnr(Read(file("cjpeg.jpg")), source), ours / theirs);
+        };
+    };
+    const auto cjpeg = [&](QStringList options, const char* out) {
+        return [&, options, out] {
+            return Run("cjpeg", options + QStringList{"-quality", "85", "-outfile", file(out),
+                                                      file("in.bmp")});
+        };
+    };
+    for (int progressive : {0, 1}) {
+        if (!wanted("jpeg")) break;
+        Timings ours, plain, optimized;
+        const QStringList mode = progressive ? QStringList{"-progressive"} : QStringList{};
+        Interleave(runs, {{&ours, ourJpeg(progressive)},
+                          {&plain, cjpeg(mode, "cjpeg.jpg")},
+                          {&optimized, cjpeg(mode + QStringList{"-optimize"}, "cjpeg-opt.jpg")}});
+        std::printf("JPEG q85 %s\n", progressive ? "progressive" : "baseline");
+        std::printf("  ours            %7.1f / %7.1f ms  %6.0f KiB  PSNR %.2f dB\n", ours.Best(),
+                    ours.Median(), Kib(file("ours.jpg")), Psnr(Read(file("ours.jpg")), source));
+        std::printf("  cjpeg           %7.1f / %7.1f ms  %6.0f KiB  PSNR %.2f dB\n", plain.Best(),
+                    plain.Median(), Kib(file("cjpeg.jpg")), Psnr(Read(file("cjpeg.jpg")), source));
+        std::printf("  cjpeg -optimize %7.1f / %7.1f ms  %6.0f KiB\n", optimized.Best(),
+                    optimized.Median(), Kib(file("cjpeg-opt.jpg")));
+        std::printf("  time ours/cjpeg %.2f (median %.2f), size ours/cjpeg -optimize %.3f\n\n",
+                    ours.Best() / plain.Best(), ours.Median() / plain.Median(),
+                    Kib(file("ours.jpg")) / Kib(file("cjpeg-opt.jpg")));
     }
 
     // GIF, bitmap file to GIF file.
-    const double gifOurs =
-        BestMs(runs, [&] { return WriteGifFromBitmap(file("in.bmp"), file("ours.gif")); });
-    const double gifIm = BestMs(runs, [&] {
-        return Run(convert, {file("in.bmp"), file("im.gif")});
-    });
-    std::printf(
-        "GIF: ours %.1f ms, %.0f KiB, PSNR %.2f dB | convert %.1f ms, %.0f KiB, PSNR %.2f dB\n",
-        gifOurs, Kib(file("ours.gif")), Psnr(Read(file("ours.gif")), source), gifIm,
-        Kib(file("im.gif")), Psnr(Read(file("im.gif")), source));
+    if (wanted("gif")) {
+        Timings ours, im;
+        Interleave(runs,
+                   {{&ours, [&] { return WriteGifFromBitmap(file("in.bmp"), file("ours.gif")); }},
+                    {&im, [&] {
+                         return Run(convert, {file("in.bmp"), file("im.gif")});
+                     }}});
+        std::printf("GIF\n");
+        std::printf("  ours            %7.1f / %7.1f ms  %6.0f KiB  PSNR %.2f dB\n", ours.Best(),
+                    ours.Median(), Kib(file("ours.gif")), Psnr(Read(file("ours.gif")), source));
+        std::printf("  convert         %7.1f / %7.1f ms  %6.0f KiB  PSNR %.2f dB\n", im.Best(),
+                    im.Median(), Kib(file("im.gif")), Psnr(Read(file("im.gif")), source));
+        std::printf("  time ours/convert %.2f (median %.2f), size %.3f\n\n",
+                    ours.Best() / im.Best(), ours.Median() / im.Median(),
+                    Kib(file("ours.gif")) / Kib(file("im.gif")));
+    }
 
     // PNG: ours from the picture in memory (the crop editor's box), convert from the file.
-    cGdiPlus writer;
-    const double pngOurs =
-        BestMs(runs, [&] { return writer.PictureBoxToFile(source, file("ours.png"), 85); });
-    const double pngIm = BestMs(runs, [&] {
-        return Run(convert, {file("in.bmp"), file("im.png")});
-    });
-    std::printf(
-        "PNG: ours %.1f ms, %.0f KiB, exact %s | convert %.1f ms, %.0f KiB | size ratio %.3f\n",
-        pngOurs, Kib(file("ours.png")),
-        Psnr(Read(file("ours.png")), source) == INFINITY ? "yes" : "NO", pngIm, Kib(file("im.png")),
-        Kib(file("ours.png")) / Kib(file("im.png")));
+    if (wanted("png")) {
+        cGdiPlus writer;
+        Timings ours, im;
+        Interleave(runs,
+                   {{&ours, [&] { return writer.PictureBoxToFile(source, file("ours.png"), 85); }},
+                    {&im, [&] {
+                         return Run(convert, {file("in.bmp"), file("im.png")});
+                     }}});
+        std::printf("PNG\n");
+        std::printf("  ours            %7.1f / %7.1f ms  %6.0f KiB  exact %s\n", ours.Best(),
+                    ours.Median(), Kib(file("ours.png")),
+                    Psnr(Read(file("ours.png")), source) == INFINITY ? "yes" : "NO");
+        std::printf("  convert         %7.1f / %7.1f ms  %6.0f KiB\n", im.Best(), im.Median(),
+                    Kib(file("im.png")));
+        std::printf("  time ours/convert %.2f (median %.2f), size %.3f\n", ours.Best() / im.Best(),
+                    ours.Median() / im.Median(), Kib(file("ours.png")) / Kib(file("im.png")));
+    }
     return 0;
 }

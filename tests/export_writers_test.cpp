@@ -2,10 +2,12 @@
 // encoder table, every writer's file read back by another decoder, and the JPEG
 // save's steps against a recording library.
 #include <QImageReader>
+#include <QMap>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
+#include <algorithm>
 
 #include "export/cgdiplus.h"
 #include "export/file_copy.h"
@@ -14,6 +16,9 @@
 #include "export_test_support.h"
 #include "platform/bitmap_file.h"
 #include "platform/gif_control.h"
+#include "platform/png_file.h"
+
+#include <turbojpeg.h>
 
 using namespace exporttest;
 Q_DECLARE_METATYPE(SaveWriter)
@@ -37,6 +42,64 @@ QByteArray TopDown(const QByteArray& bmp) {
                     bmp.mid(offset + (height - 1 - y) * stride, stride));
     qToLittleEndian<qint32>(-height, out.data() + 22);
     return out;
+}
+
+// A PNG's chunks by type, the IDAT ones joined.
+QMap<QByteArray, QByteArray> PngChunks(const QByteArray& png) {
+    QMap<QByteArray, QByteArray> chunks;
+    for (qsizetype at = 8; at + 12 <= png.size();) {
+        const qsizetype length = qFromBigEndian<quint32>(png.constData() + at);
+        chunks[png.mid(at + 4, 4)] += png.mid(at + 8, length);
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+// The filter type of every row of an 8-bit RGB PNG.
+QList<int> PngFilters(const QByteArray& png, int width, int height) {
+    const QByteArray idat = PngChunks(png).value("IDAT");
+    const qsizetype stride = 1 + qsizetype(width) * 3;
+    QByteArray sized(4, '\0');
+    qToBigEndian<quint32>(quint32(stride * height), sized.data());
+    const QByteArray rows = qUncompress(sized + idat);
+    QList<int> filters;
+    for (int y = 0; y < height && (y + 1) * stride <= rows.size(); ++y)
+        filters << uchar(rows[y * stride]);
+    return filters;
+}
+
+// A picture `times` times as tall, the picture repeated below itself.
+QImage Tall(const QImage& picture, int times) {
+    QImage tall(picture.width(), picture.height() * times, QImage::Format_RGB32);
+    QPainter p(&tall);
+    for (int i = 0; i < times; ++i) p.drawImage(0, i * picture.height(), picture);
+    return tall;
+}
+
+// Every pixel a colour of its own, as far as 24 bits go.
+QImage Noise(int w, int h) {
+    QImage image(w, h, QImage::Format_RGB32);
+    quint32 state = 12345;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            state = state * 1664525u + 1013904223u;
+            image.setPixel(x, y, 0xFF000000u | (state >> 8));
+        }
+    return image;
+}
+
+// A GIF's global colour table.
+QList<QRgb> GifColourTable(const QByteArray& gif) {
+    QList<QRgb> table;
+    if (gif.size() < 13 || !(uchar(gif[10]) & 0x80)) return table;
+    const int size = 2 << (uchar(gif[10]) & 7);
+    for (int i = 0; i < size && 13 + 3 * i + 2 < gif.size(); ++i)
+        table << qRgb(uchar(gif[13 + 3 * i]), uchar(gif[14 + 3 * i]), uchar(gif[15 + 3 * i]));
+    return table;
+}
+
+QImage DecodeBytes(const QByteArray& bytes, const char* format) {
+    return QImage::fromData(bytes, format).convertToFormat(QImage::Format_RGB32);
 }
 
 }  // namespace
@@ -178,6 +241,173 @@ class ExportWritersTest : public QObject {
         QFETCH(QImage, picture);
         QVERIFY(cGdiPlus().PictureBoxToFile(picture, Path("out.PNG"), 85));
         QVERIFY(SamePixels(Decode(Path("out.PNG"), "png"), picture));
+    }
+
+    // The bit depth each palette size gets, and colour beyond 256 colours.
+    void pngBitDepth_data() {
+        QTest::addColumn<int>("colours");
+        QTest::addColumn<int>("depth");
+        QTest::addColumn<int>("colourType");  // 3 palette, 2 RGB
+        QTest::newRow("1") << 1 << 1 << 3;
+        QTest::newRow("2") << 2 << 1 << 3;
+        QTest::newRow("3") << 3 << 2 << 3;
+        QTest::newRow("4") << 4 << 2 << 3;
+        QTest::newRow("5") << 5 << 4 << 3;
+        QTest::newRow("16") << 16 << 4 << 3;
+        QTest::newRow("17") << 17 << 8 << 3;
+        QTest::newRow("256") << 256 << 8 << 3;
+        QTest::newRow("257") << 257 << 8 << 2;
+    }
+    void pngBitDepth() {
+        QFETCH(int, colours);
+        QFETCH(int, depth);
+        QFETCH(int, colourType);
+        const QImage picture = NColours(colours, 61, 37);
+        const std::optional<QByteArray> png = EncodePng(picture);
+        QVERIFY(png);
+        const QByteArray header = PngChunks(*png).value("IHDR");
+        QCOMPARE(header.size(), 13);
+        QCOMPARE(qFromBigEndian<quint32>(header.constData()), 61u);
+        QCOMPARE(qFromBigEndian<quint32>(header.constData() + 4), 37u);
+        QCOMPARE(int(uchar(header[8])), depth);
+        QCOMPARE(int(uchar(header[9])), colourType);
+        QCOMPARE(PngChunks(*png).value("PLTE").size(), colourType == 3 ? 3 * colours : 0);
+        QVERIFY(SamePixels(DecodeBytes(*png, "png"), picture));
+    }
+
+    // Every encoding weighed is the whole picture, and the one kept is the smallest of
+    // them; a tall picture that one way of filtering clearly suits is encoded that way
+    // alone.
+    void pngKeepsTheSmallest_data() {
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<int>("tried");
+        QTest::addColumn<QString>("filters");  // of the kept file: none, some, any
+        QTest::newRow("palette") << NColours(40, 50, 30) << 1 << "any";
+        QTest::newRow("page of text") << PageOfText() << 2 << "none";
+        QTest::newRow("gradients") << Gradients(200, 150) << 2 << "some";
+        QTest::newRow("noise") << Noise(90, 70) << 2 << "any";
+        QTest::newRow("tall page of text") << Tall(PageOfText(), 6) << 1 << "none";
+        QTest::newRow("tall gradients") << Gradients(300, 1400) << 1 << "some";
+    }
+    void pngKeepsTheSmallest() {
+        QFETCH(QImage, picture);
+        QFETCH(int, tried);
+        QFETCH(QString, filters);
+        const std::vector<QByteArray> candidates = PngCandidates(picture);
+        QCOMPARE(int(candidates.size()), tried);
+        qsizetype smallest = candidates.front().size();
+        for (const QByteArray& png : candidates) {
+            QVERIFY(SamePixels(DecodeBytes(png, "png"), picture));
+            smallest = std::min(smallest, png.size());
+        }
+        const std::optional<QByteArray> kept = EncodePng(picture);
+        QVERIFY(kept);
+        QCOMPARE(kept->size(), smallest);
+        QVERIFY(std::find(candidates.begin(), candidates.end(), *kept) != candidates.end());
+        if (filters == "any") return;
+        const QList<int> types = PngFilters(*kept, picture.width(), picture.height());
+        QCOMPARE(types.size(), picture.height());
+        QCOMPARE(types.count(0) == types.size(), filters == "none");
+    }
+
+    // GIF sizes are 16-bit: 65,535 pixels wide or tall is written, 65,536 refused
+    // without touching the old file.
+    void gifSizeLimit_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("65535 wide") << QSize(65535, 2) << true;
+        QTest::newRow("65535 tall") << QSize(2, 65535) << true;
+        QTest::newRow("65536 wide") << QSize(65536, 2) << false;
+        QTest::newRow("65536 tall") << QSize(2, 65536) << false;
+    }
+    void gifSizeLimit() {
+        QFETCH(QSize, size);
+        QFETCH(bool, written);
+        QImage picture(size, QImage::Format_RGB32);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x)
+                picture.setPixel(x, y, (x + y) % 3 == 0 ? 0xFFFF0000u : 0xFF0000FFu);
+        QVERIFY(WriteBytes(Path("limit.gif"), "the old file"));
+        QCOMPARE(WriteGif(picture, Path("limit.gif")), written);
+        if (!written) {
+            QCOMPARE(FileBytes(Path("limit.gif")), QByteArray("the old file"));
+            return;
+        }
+        QImageReader reader(Path("limit.gif"), "gif");
+        QCOMPARE(reader.size(), size);
+        QVERIFY(SamePixels(reader.read().convertToFormat(QImage::Format_RGB32), picture));
+    }
+
+    // A picture of more than 256 colours: every pixel gets the palette colour nearest
+    // to its own, so no pixel could have done better.
+    void gifNearestColours_data() {
+        QTest::addColumn<QImage>("picture");
+        QTest::newRow("257 colours") << NColours(257, 40, 30);
+        QTest::newRow("gradients") << Gradients(200, 150);
+        QTest::newRow("page of text") << PageOfText();
+        // More colours than the colour table's first size: it has to grow.
+        QTest::newRow("noise") << Noise(300, 200);
+    }
+    void gifNearestColours() {
+        QFETCH(QImage, picture);
+        QVERIFY(WriteGif(picture, Path("nearest.gif")));
+        const QImage indexed = Decode(Path("nearest.gif"), "gif");
+        QCOMPARE(indexed.size(), picture.size());
+        const QList<QRgb> palette = GifColourTable(FileBytes(Path("nearest.gif")));
+        QVERIFY(!palette.isEmpty());
+        const auto distance = [](QRgb a, QRgb b) {
+            const int r = qRed(a) - qRed(b), g = qGreen(a) - qGreen(b), u = qBlue(a) - qBlue(b);
+            return r * r + g * g + u * u;
+        };
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x) {
+                const QRgb want = picture.pixel(x, y), got = indexed.pixel(x, y);
+                int best = distance(want, got);
+                for (QRgb c : palette) best = std::min(best, distance(want, c));
+                if (best != distance(want, got))
+                    QFAIL(qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+            }
+    }
+
+    // Huffman tables made for the picture change the bytes, never the pixels: the
+    // baseline file decodes exactly as one with the standard tables, and is smaller.
+    void jpegOptimisedTables_data() {
+        QTest::addColumn<QImage>("picture");
+        QTest::addColumn<int>("quality");
+        QTest::newRow("gradients q85") << Gradients(301, 203) << 85;
+        QTest::newRow("page of text q85") << PageOfText() << 85;
+        QTest::newRow("page of text q40") << PageOfText() << 40;
+        QTest::newRow("gradients q95") << Gradients(301, 203) << 95;
+        QTest::newRow("gradients q96") << Gradients(301, 203) << 96;
+        QTest::newRow("noise q100") << Noise(97, 61) << 100;
+    }
+    void jpegOptimisedTables() {
+        QFETCH(QImage, picture);
+        QFETCH(int, quality);
+        auto library = MakeTurboImagingLibrary();
+        JpgBuffer buffer;
+        QCOMPARE(WriteJpgFromBitmap(*library, buffer, Bitmap("opt.bmp", picture), Path("opt.jpg"),
+                                    quality, 0),
+                 JpgSaveResult::Written);
+        const QByteArray ours = FileBytes(Path("opt.jpg"));
+        QCOMPARE(StartOfFrame(ours), 0xC0);
+
+        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        tjhandle compressor = tjInitCompress();
+        unsigned char* jpeg = nullptr;
+        unsigned long size = 0;
+        QCOMPARE(tjCompress2(compressor, rgb.constBits(), rgb.width(), int(rgb.bytesPerLine()),
+                             rgb.height(), TJPF_RGB, &jpeg, &size, TJSAMP_420, quality, 0),
+                 0);
+        const QByteArray standard(reinterpret_cast<const char*>(jpeg), qsizetype(size));
+        tjFree(jpeg);
+        tjDestroy(compressor);
+
+        QVERIFY2(ours.size() < standard.size(),
+                 qPrintable(QStringLiteral("%1 >= %2").arg(ours.size()).arg(standard.size())));
+        const QImage a = DecodeBytes(ours, "jpeg"), b = DecodeBytes(standard, "jpeg");
+        QCOMPARE(a.size(), picture.size());
+        QVERIFY(SamePixels(a, b));
     }
 
     void gifColours_data() {

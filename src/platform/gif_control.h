@@ -6,7 +6,8 @@
 
 // Reads the bitmap at bitmapPath and writes it as GIF89a to gifPath, replacing that
 // file only when the whole GIF was written. A picture of 256 colours or fewer keeps
-// its exact colours; a richer one is reduced to 256 with dithering. False on failure.
+// its exact colours; a richer one is reduced to 256, each pixel given the nearest of
+// them (no dithering). False on failure.
 bool WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath);
 
 // The same for a picture in memory (the benchmark times the two halves apart).

@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 
+#include "platform/jpeg_baseline.h"
 #include "platform/replace_file.h"
 
 namespace {
@@ -137,12 +138,19 @@ class TurboImagingLibrary final : public ImagingLibrary {
         // libjpeg's own reading of the scale: nothing below 1, nothing above 100.
         const int q = std::clamp(quality, 1, 100);
         const int format = pixels.format() == QImage::Format_BGR888 ? TJPF_BGR : TJPF_RGB;
+        if (!progressive) {
+            const std::optional<QByteArray> jpeg = CompressBaseline(pixels, q);
+            if (!jpeg || jpeg->size() > std::numeric_limits<int>::max() ||
+                out.file->device().write(*jpeg) != jpeg->size())
+                return 0;
+            out.written = true;
+            return static_cast<int>(jpeg->size());
+        }
         unsigned char* jpeg = nullptr;
         unsigned long size = 0;
-        const int flags = progressive ? TJFLAG_PROGRESSIVE : 0;
         const int rc = tjCompress2(compressor_, pixels.constBits(), width,
                                    static_cast<int>(pixels.bytesPerLine()), height, format, &jpeg,
-                                   &size, TJSAMP_420, q, flags);
+                                   &size, TJSAMP_420, q, TJFLAG_PROGRESSIVE);
         int result = 0;
         if (rc == 0 && size > 0 &&
             size <= static_cast<unsigned long>(std::numeric_limits<int>::max()) &&

@@ -1,0 +1,43 @@
+#pragma once
+// A headless Chromium driven over the DevTools protocol on a pipe: the browser reads
+// '\0'-terminated JSON commands on its fd 3 and writes '\0'-terminated replies and
+// events on its fd 4. The benchmark's warm reference: one browser, one loaded page,
+// screenshot after screenshot.
+#include <sys/types.h>
+#include <QByteArray>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class CdpPipe {
+  public:
+    CdpPipe() = default;
+    CdpPipe(const CdpPipe&) = delete;
+    CdpPipe& operator=(const CdpPipe&) = delete;
+    // Closes the browser and waits for it to end.
+    ~CdpPipe();
+
+    // Starts `chromium` with the pipe and a profile in `profileFolder`; false when it
+    // could not be started.
+    bool Start(const QString& chromium, const QString& profileFolder);
+
+    // Sends one command (to the page session when `session` is given) and waits at
+    // most `timeoutMs` for its reply's result; nothing on an error reply, a closed
+    // pipe or the time running out. Events that arrive meanwhile are kept.
+    std::optional<QJsonObject> Call(const QString& method, const QJsonObject& params = {},
+                                    const QString& session = {}, int timeoutMs = 30000);
+
+    // Waits at most `timeoutMs` for the event `method`, counting those already kept.
+    bool WaitForEvent(const QString& method, int timeoutMs = 30000);
+
+  private:
+    std::optional<QJsonObject> NextMessage(int timeoutMs);
+
+    pid_t pid_ = -1;
+    int toBrowser_ = -1;
+    int fromBrowser_ = -1;
+    int lastId_ = 0;
+    QByteArray pending_;
+    QStringList events_;
+};

@@ -1,0 +1,10 @@
+#pragma once
+// Baseline JPEG with Huffman tables made for the picture: the same pixels as with the
+// standard tables, in fewer bytes.
+#include <QByteArray>
+#include <QImage>
+#include <optional>
+
+// `pixels` (BGR888 or RGB888) as a baseline JPEG at `quality` (1 to 100), 4:2:0
+// chroma and the DCT TurboJPEG would choose; nothing when libjpeg fails.
+std::optional<QByteArray> CompressBaseline(const QImage& pixels, int quality);
