@@ -23,7 +23,7 @@ std::function<bool(const QString&, int)>& Opener() {
 }  // namespace
 
 QString HelpFilePath() {
-    return AppFile(QStringLiteral("help") + QDir::separator() + QStringLiteral("glimpa_help.html"));
+    return HelpFolder() + QDir::separator() + QStringLiteral("glimpa_help.html");
 }
 
 bool OpenDocument(const QString& pathOrAddress, int showCommand) {

@@ -1,5 +1,6 @@
 // Glimpa: a whole web page, below the bottom of the screen too, in one picture file.
 #include <QApplication>
+#include <QIcon>
 
 #include "app/program.h"
 #include "app/single_instance.h"
@@ -13,6 +14,10 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Glimpa"));
+    // Ties the windows to the menu entry and its icon once installed; where no icon
+    // theme holds it, the toolkit's own icon stays.
+    app.setDesktopFileName(QStringLiteral("glimpa"));
+    app.setWindowIcon(QIcon::fromTheme(QStringLiteral("glimpa")));
 
     // Held until the end of the run; a second Glimpa on the same folder leaves the
     // first one's files alone.
