@@ -2,6 +2,7 @@
 // of SCREEN_W x SCREEN_H pixels.
 #include <QApplication>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QSignalSpy>
@@ -23,6 +24,7 @@
 #include "platform/bitmap_file.h"
 #include "platform/end_program.h"
 #include "platform/program_folder.h"
+#include "support/special_files.h"
 #include "support/test_main.h"
 
 namespace {
@@ -146,6 +148,34 @@ class AppWindowsTest : public QObject {
         QTest::keyClicks(panel.TextURL, "x");
         QCOMPARE(panel.TextURL->text(), u'x' + QString::fromLatin1(address.mid(100)));
         QCOMPARE(Bytes(UrlFilePath()), "x" + address.mid(100) + "\r\n");
+    }
+
+    // url.txt and rows.txt that are no regular files: start-up goes on at once with
+    // the first-run texts, and the files stay what they were.
+    void startupWithSpecialSettings_data() {
+        QTest::addColumn<int>("kind");
+        using testsupport::Special;
+        for (Special kind :
+             {Special::Fifo, Special::LinkToZero, Special::LinkToNull, Special::Huge})
+            QTest::addRow("%s", testsupport::SpecialName(kind)) << int(kind);
+    }
+    void startupWithSpecialSettings() {
+        QFETCH(int, kind);
+        const auto special = testsupport::Special(kind);
+        for (const QString& f : {UrlFilePath(), RowsFilePath()})
+            QVERIFY(testsupport::MakeSpecial(f, special));
+        testsupport::FifoRescue rescueUrl(UrlFilePath()), rescueRows(RowsFilePath());
+        QElapsedTimer timer;
+        timer.start();
+        Program program;
+        Startup(program);
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        Form1& panel = program.form1();
+        QCOMPARE(panel.TextURL->text(), QStringLiteral("http://"));
+        QCOMPARE(panel.TextRowsToCapture->text(), QStringLiteral("1"));
+        QCOMPARE(program.vars.StartupDone, 1);
+        QVERIFY(panel.isVisible());
+        for (const QString& f : {UrlFilePath(), RowsFilePath()}) QFile::remove(f);
     }
 
     void startupEmptyRowsLine() {

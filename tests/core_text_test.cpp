@@ -1,13 +1,19 @@
 // The number reading and printing, and the settings files byte for byte.
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cmath>
+#include <limits>
 
 #include "app/settings_files.h"
 #include "platform/print_number.h"
 #include "platform/program_folder.h"
 #include "platform/sequential_file.h"
 #include "platform/val.h"
+#include "support/special_files.h"
+
+using testsupport::Special;
 
 class CoreTextTest : public QObject {
     Q_OBJECT
@@ -154,6 +160,17 @@ class CoreTextTest : public QObject {
         QTest::newRow("comma separated, blank lines")
             << QByteArray("1,2\r\n\r\n3,4") << true << QList<float>{1, 2, 3, 4};
         QTest::newRow("empty") << QByteArray() << false << QList<float>{};
+        QTest::newRow("INF and NAN as written by printf")
+            << QByteArray(" INF \r\n-INF \r\n NAN \r\n 5 \r\n") << true
+            << QList<float>{nan, nan, nan, 5};
+        QTest::newRow("beyond single precision")
+            << QByteArray(" 1e39 \r\n-1E39 \r\n 1d39 \r\n 1e400 \r\n") << true
+            << QList<float>{nan, nan, nan, nan};
+        QTest::newRow("largest single stays")
+            << QByteArray(" 3.4e38 \r\n-3.4e38 \r\n 1e-50 \r\n 7 \r\n") << true
+            << QList<float>{3.4e38f, -3.4e38f, 0, 7};
+        QTest::newRow("comma decimal splits")
+            << QByteArray(" 22,5 \r\n 7 \r\n 8 \r\n") << true << QList<float>{22, 5, 7, 8};
     }
     void barPositionsRead() {
         QFETCH(QByteArray, bytes);
@@ -179,6 +196,122 @@ class CoreTextTest : public QObject {
         const auto read = ReadBarPositions();
         QVERIFY(read);
         for (int i = 0; i < 4; ++i) QCOMPARE(*(*read)[i], places[i]);
+    }
+
+    // A place that is not finite never reaches the file, and the last good file stays.
+    void nonFinitePlacesAreNotWritten_data() {
+        QTest::addColumn<float>("place");
+        QTest::newRow("INF") << std::numeric_limits<float>::infinity();
+        QTest::newRow("-INF") << -std::numeric_limits<float>::infinity();
+        QTest::newRow("NAN") << std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("1e39 as a single") << static_cast<float>(std::stod("1e39"));
+    }
+    void nonFinitePlacesAreNotWritten() {
+        QFETCH(float, place);
+        QVERIFY(WriteBarPositions({240, 480, 840, 1680}));
+        const QByteArray good = Bytes(BarPosFilePath());
+        for (int i = 0; i < 4; ++i) {
+            std::array<float, 4> places{1, 2, 3, 4};
+            places[size_t(i)] = place;
+            QVERIFY(!WriteBarPositions(places));
+            QCOMPARE(Bytes(BarPosFilePath()), good);
+        }
+    }
+
+    // Under a locale whose decimal sign is ",": every number reads and prints as in C.
+    void valUnderCommaLocale_data() { val_data(); }
+    void valUnderCommaLocale() {
+        testsupport::CommaLocale german;
+        QVERIFY2(german.Usable(), "no comma-decimal C locale (locales package missing?)");
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(Val(text), value);
+    }
+    void printNumberUnderCommaLocale_data() { printNumber_data(); }
+    void printNumberUnderCommaLocale() {
+        testsupport::CommaLocale german;
+        QVERIFY(german.Usable());
+        QFETCH(float, value);
+        QFETCH(QString, printed);
+        QCOMPARE(PrintNumber(value), printed);
+    }
+    void barPositionsUnderCommaLocale() {
+        testsupport::CommaLocale german;
+        QVERIFY(german.Usable());
+        const std::array<float, 4> places{22.5f, -0.25f, 1e6f, 1.5e7f};
+        QVERIFY(WriteBarPositions(places));
+        QCOMPARE(Bytes(BarPosFilePath()),
+                 QByteArray(" 22.5 \r\n-.25 \r\n 1000000 \r\n 1.5E+07 \r\n"));
+        const auto read = ReadBarPositions();
+        QVERIFY(read);
+        for (int i = 0; i < 4; ++i) QCOMPARE(*(*read)[i], places[i]);
+        QCOMPARE(Val(u"2.5"), 2.5);
+    }
+
+    // Whatever stands at a settings path, the readers answer at once with nothing.
+    void specialSettingFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("kind");
+        for (const char* name : {"url.txt", "rows.txt", "barpos.txt"})
+            for (Special kind : {Special::Fifo, Special::LinkToZero, Special::LinkToNull,
+                                 Special::Directory, Special::Huge})
+                QTest::addRow("%s %s", name, testsupport::SpecialName(kind))
+                    << QString::fromLatin1(name) << int(kind);
+    }
+    void specialSettingFiles() {
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        const QString path = AppFile(name);
+        QVERIFY(testsupport::MakeSpecial(path, Special(kind)));
+        testsupport::FifoRescue rescue(path);
+        QElapsedTimer timer;
+        timer.start();
+        if (name == "barpos.txt")
+            QVERIFY(!ReadBarPositions());
+        else
+            QVERIFY(!ReadSettingLine(path));
+        QVERIFY2(timer.elapsed() < 2000, qPrintable(QString::number(timer.elapsed())));
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+    }
+
+    // Up to the limit a file is read; one byte more and it reads as missing. The
+    // address line holds well over 2 MB.
+    void settingFileLimits_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("url.txt 3 MB line") << "url.txt" << qint64(3'000'000) << true;
+        QTest::newRow("url.txt at the limit") << "url.txt" << kSettingLineLimit << true;
+        QTest::newRow("url.txt over the limit") << "url.txt" << kSettingLineLimit + 1 << false;
+        QTest::newRow("rows.txt over the limit") << "rows.txt" << kSettingLineLimit + 1 << false;
+        QTest::newRow("barpos.txt at the limit") << "barpos.txt" << kSettingValuesLimit << true;
+        QTest::newRow("barpos.txt over the limit")
+            << "barpos.txt" << kSettingValuesLimit + 1 << false;
+    }
+    void settingFileLimits() {
+        QFETCH(QString, name);
+        QFETCH(qint64, size);
+        QFETCH(bool, read);
+        // A long first line of "a" (or of places), then the line end, within `size`.
+        QByteArray bytes;
+        if (name == "barpos.txt") {
+            bytes = " 1 \r\n 2 \r\n 3 \r\n 4 \r\n";
+            bytes += QByteArray(size - bytes.size(), ' ');
+        } else {
+            bytes = "http://x/" + QByteArray(size - 9 - 2, 'a') + "\r\n";
+        }
+        QCOMPARE(qint64(bytes.size()), size);
+        Put(AppFile(name), bytes);
+        if (name == "barpos.txt") {
+            const auto places = ReadBarPositions();
+            QCOMPARE(places.has_value(), read);
+            if (read) QCOMPARE(*(*places)[3], 4.0f);
+        } else {
+            const auto line = ReadSettingLine(AppFile(name));
+            QCOMPARE(line.has_value(), read);
+            if (read) QCOMPARE(line->size(), size - 2);
+        }
     }
 
     void writeToMissingFolderFails() {

@@ -4,6 +4,8 @@
 // Mouse events go through the window, as the window system delivers them: to the
 // widget under the pointer, and to the pressed widget until the button is released.
 #define QTEST_QPA_MOUSE_HANDLING
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
@@ -22,6 +24,7 @@
 #include "platform/end_program.h"
 #include "platform/print_number.h"
 #include "platform/program_folder.h"
+#include "support/special_files.h"
 #include "support/test_main.h"
 
 namespace {
@@ -166,6 +169,53 @@ class CropEditorTest : public QObject {
                                           << QList<float>{240, 500, 840, 1680}
                                           << QStringList{"20", "33", "60", "112", "13", "52"};
     }
+    // A barpos.txt that is no regular file, or holds places that are not finite
+    // singles: the bars open at their defaults at once.
+    void opensWithUnusableBarPos_data() {
+        QTest::addColumn<int>("special");
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QList<float>>("places");
+        using testsupport::Special;
+        for (Special kind : {Special::Fifo, Special::LinkToZero, Special::LinkToNull,
+                             Special::Directory, Special::Huge})
+            QTest::addRow("%s", testsupport::SpecialName(kind))
+                << int(kind) << QByteArray() << QList<float>{0, 500, 0, 500};
+        QTest::newRow("INF, NAN, 1e39") << -1 << QByteArray(" INF \r\n NAN \r\n 1e39 \r\n 60 \r\n")
+                                        << QList<float>{0, 500, 0, 60};
+    }
+    void opensWithUnusableBarPos() {
+        QFETCH(int, special);
+        QFETCH(QByteArray, file);
+        QFETCH(QList<float>, places);
+        const QString path = AppFile(QStringLiteral("barpos.txt"));
+        if (special >= 0)
+            QVERIFY(testsupport::MakeSpecial(path, testsupport::Special(special)));
+        else
+            WriteFile(QStringLiteral("barpos.txt"), file);
+        testsupport::FifoRescue rescue(path);
+        QElapsedTimer timer;
+        timer.start();
+        OpenEditor();
+        QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(BarPlaces(Editor()), places);
+        QVERIFY(Editor().isVisible());
+        QFile::remove(path);
+        QDir(path).removeRecursively();
+    }
+
+    // Under a locale that writes "2,5": fractional places come back from barpos.txt
+    // whole and are written back with ".".
+    void commaLocaleKeepsFractionalPlaces() {
+        testsupport::CommaLocale german;
+        QVERIFY(german.Usable());
+        WriteFile(QStringLiteral("barpos.txt"), " 22.5 \r\n 480.5 \r\n 840 \r\n 1680.25 \r\n");
+        OpenEditor();
+        QCOMPARE(BarPlaces(Editor()), (QList<float>{22.5f, 480.5f, 840, 1680.25f}));
+        DoubleClickPicture();
+        QCOMPARE(ReadFile(QStringLiteral("barpos.txt")),
+                 QByteArray(" 22.5 \r\n 480.5 \r\n 840 \r\n 1680.25 \r\n"));
+    }
+
     void opensWithSavedPlaces() {
         QFETCH(QByteArray, file);
         QFETCH(QList<float>, places);

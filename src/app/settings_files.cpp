@@ -1,5 +1,7 @@
 #include "app/settings_files.h"
 
+#include <cmath>
+
 #include "platform/print_number.h"
 #include "platform/program_folder.h"
 #include "platform/sequential_file.h"
@@ -31,6 +33,10 @@ std::optional<BarPositions> ReadBarPositions() {
 }
 
 bool WriteBarPositions(const std::array<float, 4>& places) {
+    // INF or NAN in the file would only come back as a default place, so the file
+    // keeps the last places that were real.
+    for (float place : places)
+        if (!std::isfinite(place)) return false;
     QStringList lines;
     for (float place : places) lines << PrintNumber(place);
     return PrintLines(BarPosFilePath(), lines);

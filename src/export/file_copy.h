@@ -1,7 +1,13 @@
 #pragma once
 #include <QString>
 
-// Copies the bytes of `from` to `to`; `to` is replaced only when the whole copy was
-// written (in place when its folder takes no new file). False when the source cannot be read or the
-// destination written.
+#include "platform/file_outcome.h"
+
+// Copies the bitmap file `from` to `to` byte for byte; `to` is replaced only when the
+// whole copy was written (in place when its folder takes no new file). The source must be a regular
+// file whose bitmap header and length check out, so a pipe, a device or a truncated bitmap is
+// refused before the destination is touched.
+FileOutcome CopyBitmapFile(const QString& from, const QString& to);
+
+// The same as true or false.
 bool CopyFileAtomically(const QString& from, const QString& to);

@@ -1,6 +1,7 @@
 #include "platform/bitmap_file.h"
 
-#include <QImageReader>
+#include "platform/bitmap_reader.h"
+
 #include <QImageWriter>
 #include <QSaveFile>
 
@@ -21,8 +22,7 @@ bool SavePicture(const QImage& picture, const QString& path) {
 }
 
 std::optional<QImage> LoadPicture(const QString& path) {
-    QImageReader reader(path, "bmp");
-    QImage image = reader.read();
-    if (image.isNull()) return std::nullopt;
-    return image.convertToFormat(QImage::Format_RGB32);
+    const BitmapRead read = ReadBitmapFile(path);
+    if (!read.ok()) return std::nullopt;
+    return read.picture.convertToFormat(QImage::Format_RGB32);
 }

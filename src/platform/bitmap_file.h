@@ -8,5 +8,6 @@
 // replaced atomically; false when the picture is empty or cannot be written.
 bool SavePicture(const QImage& picture, const QString& path);
 
-// A bitmap file read back as 32-bit RGB; nothing when it cannot be read.
+// A bitmap file read back as 32-bit RGB; nothing when it cannot be read, is no regular
+// file, or its header or length is wrong (ReadBitmapFile tells why).
 std::optional<QImage> LoadPicture(const QString& path);

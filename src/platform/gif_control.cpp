@@ -9,7 +9,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/bitmap_file.h"
+#include "platform/bitmap_reader.h"
 #include "platform/exact_palette.h"
 #include "platform/replace_file.h"
 
@@ -222,8 +222,14 @@ bool WriteGif(const QImage& picture, const QString& gifPath) {
     return file.commit();
 }
 
+FileOutcome GifFromBitmapFile(const QString& bitmapPath, const QString& gifPath) {
+    const BitmapRead read = ReadBitmapFile(bitmapPath);
+    if (!read.ok()) return FileOutcome::Failed(read.error);
+    if (!WriteGif(read.picture, gifPath))
+        return FileOutcome::Failed(QStringLiteral("the GIF file could not be written"));
+    return FileOutcome::Done();
+}
+
 bool WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath) {
-    const std::optional<QImage> picture = LoadPicture(bitmapPath);
-    if (!picture) return false;
-    return WriteGif(*picture, gifPath);
+    return GifFromBitmapFile(bitmapPath, gifPath).ok;
 }

@@ -3,19 +3,20 @@
 #include <turbojpeg.h>
 
 #include <QFile>
-#include <QImageReader>
 #include <algorithm>
 #include <limits>
 #include <map>
 
+#include "platform/bitmap_reader.h"
 #include "platform/jpeg_baseline.h"
+#include "platform/regular_file.h"
 #include "platform/replace_file.h"
 
 namespace {
 
 struct Source {
-    QString path;
     std::unique_ptr<QFile> file;
+    qint64 size = 0;
 };
 
 struct Dest {
@@ -23,36 +24,6 @@ struct Dest {
     bool written = false;
     bool failed = false;
 };
-
-// Pixels as TurboJPEG's own bitmap reader leaves them (BGR, top-down), or as Qt's
-// reader gives them for bitmaps that reader refuses.
-QImage ReadWithTurboJpeg(const QString& path) {
-    int width = 0, height = 0;
-    int pixelFormat = TJPF_BGR;
-    unsigned char* pixels =
-        tjLoadImage(QFile::encodeName(path).constData(), &width, 1, &height, &pixelFormat, 0);
-    if (!pixels) return {};
-    if (pixelFormat != TJPF_BGR || width <= 0 || height <= 0) {
-        tjFree(pixels);
-        return {};
-    }
-    return QImage(
-        pixels, width, height, width * 3, QImage::Format_BGR888,
-        [](void* p) { tjFree(static_cast<unsigned char*>(p)); }, pixels);
-}
-
-QImage ReadWithQt(QFile& file) {
-    if (!file.seek(0)) return {};
-    QImageReader reader(&file, "bmp");
-    const QImage image = reader.read();
-    if (image.isNull()) return {};
-    return image.convertToFormat(QImage::Format_RGB888);
-}
-
-bool IsBitmapFile(QFile& file) {
-    if (!file.seek(0)) return false;
-    return file.read(2) == "BM";
-}
 
 class TurboImagingLibrary final : public ImagingLibrary {
   public:
@@ -62,10 +33,11 @@ class TurboImagingLibrary final : public ImagingLibrary {
     }
 
     ISHandle ISOpenFileSource(const QString& path) override {
-        auto file = std::make_unique<QFile>(path);
-        if (!file->open(QIODevice::ReadOnly)) return 0;
+        // A pipe or a device is no picture, and opening one must not wait.
+        RegularFile opened = OpenRegularFile(path, kMaxBitmapFileBytes);
+        if (!opened.file) return 0;
         const ISHandle h = Next();
-        sources_[h] = Source{path, std::move(file)};
+        sources_[h] = Source{std::move(opened.file), opened.size};
         return h;
     }
 
@@ -74,10 +46,12 @@ class TurboImagingLibrary final : public ImagingLibrary {
         width = height = 0;
         const auto it = sources_.find(source);
         if (it == sources_.end() || bitsPerPixel != 24 || palette != 0) return 0;
-        QFile& file = *it->second.file;
-        if (!IsBitmapFile(file)) return 0;
-        QImage pixels = ReadWithTurboJpeg(it->second.path);
-        if (pixels.isNull()) pixels = ReadWithQt(file);
+        // The header is checked against the file's length before any pixel buffer.
+        BitmapRead read = ReadBitmap(*it->second.file, it->second.size);
+        if (!read.ok()) return 0;
+        QImage pixels = read.picture.format() == QImage::Format_BGR888
+                            ? std::move(read.picture)
+                            : read.picture.convertToFormat(QImage::Format_RGB888);
         if (pixels.isNull()) return 0;
         width = pixels.width();
         height = pixels.height();

@@ -1,8 +1,10 @@
 #include "platform/sequential_file.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <cmath>
+
+#include "platform/regular_file.h"
 
 bool PrintLines(const QString& path, const QStringList& lines) {
     QByteArray bytes;
@@ -17,30 +19,69 @@ bool PrintLines(const QString& path, const QStringList& lines) {
 }
 
 namespace {
-std::optional<QByteArray> ReadAll(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) return std::nullopt;
-    return bytes;
+
+constexpr qint64 kChunk = 64 * 1024;
+
+bool IsSeparator(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',';
 }
+
 }  // namespace
 
-std::optional<QString> LineInputFirst(const QString& path) {
-    const auto bytes = ReadAll(path);
-    if (!bytes || bytes->isEmpty()) return std::nullopt;
+std::optional<QString> LineInputFirst(QIODevice& device, qint64 limit) {
+    QByteArray bytes;
     qsizetype end = 0;
-    while (end < bytes->size() && bytes->at(end) != '\r' && bytes->at(end) != '\n') ++end;
-    return QString::fromLocal8Bit(bytes->left(end));
+    for (;;) {
+        const qint64 want = std::min(kChunk, limit - bytes.size());
+        if (want <= 0) break;  // what lies past the limit is not read
+        const QByteArray chunk = device.read(want);
+        if (chunk.isEmpty()) break;  // end of file (or an error: what was read stands)
+        bytes += chunk;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
+        if (end < bytes.size()) break;
+    }
+    if (bytes.isEmpty()) return std::nullopt;
+    return QString::fromLocal8Bit(bytes.left(end));
 }
 
-std::optional<QStringList> InputValues(const QString& path, int count) {
-    const auto bytes = ReadAll(path);
-    if (!bytes) return std::nullopt;
-    static const QRegularExpression separators(QStringLiteral("[ \\t\\r\\n,]+"));
-    const QStringList values = QString::fromLocal8Bit(*bytes).split(separators, Qt::SkipEmptyParts);
+std::optional<QString> LineInputFirst(const QString& path, qint64 limit) {
+    const RegularFile opened = OpenRegularFile(path, limit);
+    if (!opened.file) return std::nullopt;
+    return LineInputFirst(*opened.file, limit);
+}
+
+std::optional<QStringList> InputValues(QIODevice& device, int count, qint64 limit) {
+    QStringList values;
+    QByteArray pending;  // the value being read, which a later chunk may continue
+    qint64 total = 0;
+    while (values.size() < count) {
+        const qint64 want = std::min(kChunk, limit - total);
+        const QByteArray chunk = want > 0 ? device.read(want) : QByteArray();
+        total += chunk.size();
+        if (chunk.isEmpty()) {
+            // The last value ends with the file.
+            if (!pending.isEmpty()) values << QString::fromLocal8Bit(pending);
+            break;
+        }
+        for (char c : chunk) {
+            if (!IsSeparator(c)) {
+                pending += c;
+                continue;
+            }
+            if (pending.isEmpty()) continue;
+            values << QString::fromLocal8Bit(pending);
+            pending.clear();
+            if (values.size() == count) break;
+        }
+    }
     if (values.size() < count) return std::nullopt;
-    return values.mid(0, count);
+    return values;
+}
+
+std::optional<QStringList> InputValues(const QString& path, int count, qint64 limit) {
+    const RegularFile opened = OpenRegularFile(path, limit);
+    if (!opened.file) return std::nullopt;
+    return InputValues(*opened.file, count, limit);
 }
 
 std::optional<float> ToSingle(const QString& value) {
@@ -50,7 +91,9 @@ std::optional<float> ToSingle(const QString& value) {
     QString text = value;
     text.replace(u'd', u'e').replace(u'D', u'e');
     bool ok = false;
+    // QString::toDouble reads "." whatever the locale.
     const double parsed = text.toDouble(&ok);
-    if (!ok) return std::nullopt;
+    if (!ok || !std::isfinite(parsed)) return std::nullopt;
+    if (std::fabs(parsed) > double(std::numeric_limits<float>::max())) return std::nullopt;
     return static_cast<float>(parsed);
 }

@@ -1,5 +1,6 @@
 #include "platform/val.h"
 
+#include <clocale>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -43,6 +44,13 @@ double RadixValue(const std::string& s, size_t pos, int radix) {
     return static_cast<double>(value);
 }
 
+// strtod in the C locale, whatever LC_NUMERIC the program runs under: the decimal
+// point is always ".". strtod keeps its overflow and underflow results (HUGE_VAL, 0).
+double CLocaleStrtod(const std::string& number) {
+    static const locale_t c = newlocale(LC_ALL_MASK, "C", locale_t{});
+    return strtod_l(number.c_str(), nullptr, c);
+}
+
 }  // namespace
 
 double Val(QStringView text) {
@@ -74,5 +82,5 @@ double Val(QStringView text) {
             exponent.push_back(s[j++]), digits = true;
         if (digits) number += exponent;
     }
-    return std::strtod(number.c_str(), nullptr);
+    return CLocaleStrtod(number);
 }
