@@ -132,12 +132,11 @@ constexpr char kPin[] = R"JS(
     for (const [el, b] of changed) {
         const now = el.getBoundingClientRect().height;
         if (Math.abs(now - b.height) < 0.5) continue;
-        const value = el.style.getPropertyValue('height');
-        const priority = el.style.getPropertyPriority('height');
+        const attribute = el.getAttribute('style');
         el.style.setProperty('height', 'auto', 'important');
         const auto = el.getBoundingClientRect().height;
-        if (value) el.style.setProperty('height', value, priority);
-        else el.style.removeProperty('height');
+        if (attribute === null) el.removeAttribute('style');
+        else el.setAttribute('style', attribute);
         if (Math.abs(auto - now) < 0.5) continue;
         const cs = getComputedStyle(el);
         const frame = cs.boxSizing === 'border-box' ? 0 :
