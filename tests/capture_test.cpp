@@ -19,6 +19,7 @@
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
 #include "platform/end_program.h"
+#include "platform/message_box.h"
 #include "platform/mouse_pointer.h"
 #include "platform/program_folder.h"
 #include "support/test_main.h"
@@ -54,6 +55,8 @@ class CaptureTest : public QObject {
   private:
     Program* program_ = nullptr;
     int ends_ = 0;
+    // Messages shown, text and title, in place of the modal box.
+    QStringList messages_;
 
     Form0& Browser() { return program_->form0(); }
     Form1& Panel() { return program_->form1(); }
@@ -97,6 +100,10 @@ class CaptureTest : public QObject {
   private Q_SLOTS:
     void initTestCase() {
         SetEndHandler([this] { ++ends_; });
+        SetMsgBoxHandler([this](const QString& text, int, const QString& title) {
+            messages_ << title + QStringLiteral(": ") + text;
+            return kMsgBoxResultOk;
+        });
         program_ = new Program;
         Startup(*program_);
         QCOMPARE(program_->vars.Form99Width, Twips(kW * 15));
