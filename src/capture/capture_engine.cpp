@@ -20,9 +20,10 @@ namespace {
 constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 
 // The tallest view the engine renders at once, in device pixels. Chromium's software
-// renderer draws views up to somewhat over 24,000 rows and leaves the rest of a taller
-// one blank; the browser and the view keep several copies of the view's pixels, so a
-// part of this height keeps the peak memory near the size of the picture.
+// renderer draws a 1920-wide view of 24,000 rows whole but leaves all below the first
+// screen of a 28,000-row one blank; and the browser and the view keep several copies of
+// the view's pixels, so a part of this height keeps the peak memory near the size of the
+// picture.
 constexpr int kPartRows = 8192;
 
 // How often an answer is asked for again while waiting.
