@@ -26,7 +26,7 @@ constexpr char kPrepare[] = R"JS(
 // sight is still loading or waiting to be decoded. Lazy images come into sight (and
 // start loading) only in a frame after the layout grew, hence the loop.
 constexpr char kSettle[] = R"JS(
-(function (width, height) {
+(function (width, height, quietFrames) {
     const state = { done: false };
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
@@ -47,9 +47,10 @@ constexpr char kSettle[] = R"JS(
         return performance.now() - (nav ? nav.loadEventEnd : 0);
     };
     (async () => {
-        // Quiet twice in a row: a script that watches for elements coming into sight
-        // (lazy loading by hand) is told only after the frame that showed them.
-        for (let quiet = 0; quiet < 2;) {
+        // Quiet twice in a row where images may come into sight: a script that watches
+        // for elements coming into sight (lazy loading by hand) is told only after the
+        // frame that showed them.
+        for (let quiet = 0; quiet < quietFrames;) {
             await frame();
             const sized = Math.abs(innerWidth - width) <= 1 && Math.abs(innerHeight - height) <= 1;
             const images = Array.from(document.images).filter(inSight);
@@ -69,7 +70,7 @@ constexpr char kSettle[] = R"JS(
         state.done = true;
     })();
     return true;
-})(%1, %2)
+})(%1, %2, %3)
 )JS";
 
 constexpr char kSettled[] = "window.glimpaSettle ? window.glimpaSettle.done : false";
@@ -215,8 +216,8 @@ constexpr char kRestore[] = R"JS(
 QString Prepare() {
     return QString::fromLatin1(kPrepare);
 }
-QString Settle(int width, int height) {
-    return QString::fromLatin1(kSettle).arg(width).arg(height);
+QString Settle(int width, int height, int quietFrames) {
+    return QString::fromLatin1(kSettle).arg(width).arg(height).arg(quietFrames);
 }
 QString Settled() {
     return QString::fromLatin1(kSettled);
