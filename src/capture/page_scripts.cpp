@@ -94,8 +94,9 @@ constexpr char kMeasure[] = R"JS(
 })()
 )JS";
 
-// Heights: min- and max-heights that resolved differently in the tall view go back to
-// their one-screen values; then an element still taller or shorter than at one screen is
+// Heights: of the elements whose height changed in the tall view, min- and max-heights
+// that resolved differently go back to their one-screen values; then an element still
+// taller or shorter than at one screen is
 // pinned unless its content alone makes it so (it keeps its height with height:auto),
 // which is the case for the parents of pinned elements.
 constexpr char kPin[] = R"JS(
@@ -120,16 +121,17 @@ constexpr char kPin[] = R"JS(
         set(p.el, 'top', (p.top - (r.top + scrollY)) + 'px');
         set(p.el, 'left', (p.left - (r.left + scrollX)) + 'px');
     }
-    for (const [el, b] of g.before) {
-        if (!el.isConnected) continue;
-        const cs = getComputedStyle(el);
-        if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
-        if (cs.maxHeight !== b.max) set(el, 'max-height', b.max);
-    }
+    // Only an element whose height changed can need a pin: one pass of layout reads
+    // finds them, and only their styles are looked at.
     const changed = [];
     for (const [el, b] of g.before)
         if (el.isConnected && Math.abs(el.getBoundingClientRect().height - b.height) >= 0.5)
             changed.push([el, b]);
+    for (const [el, b] of changed) {
+        const cs = getComputedStyle(el);
+        if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
+        if (cs.maxHeight !== b.max) set(el, 'max-height', b.max);
+    }
     for (const [el, b] of changed) {
         const now = el.getBoundingClientRect().height;
         if (Math.abs(now - b.height) < 0.5) continue;
