@@ -1,24 +1,81 @@
 #include "capture/capture_engine.h"
 
+#include <QColor>
+#include <QDeadlineTimer>
 #include <QTimer>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
 #include <QWebEngineView>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <functional>
+
+#include "capture/page_scripts.h"
+
+namespace {
+
+// Our scripts run apart from the page's own, so neither can disturb the other's names.
+constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
+
+// The tallest view the engine renders at once, in device pixels. Chromium's software
+// renderer draws views up to somewhat over 24,000 rows and leaves the rest of a taller
+// one blank; the browser and the view keep several copies of the view's pixels, so a
+// part of this height keeps the peak memory near the size of the picture.
+constexpr int kPartRows = 8192;
+
+// How often an answer is asked for again while waiting.
+constexpr int kPollMs = 3;
+
+// Time the view gets to show the marker of a fresh frame even after the request's bound
+// ran out: without it a page that never settles would be grabbed mid-frame.
+constexpr int kFrameGraceMs = 3000;
+
+// The page gets this long to take the capture's changes back before the engine reports.
+constexpr int kRestoreMs = 1000;
+
+int Device(double css, double scale) {
+    return static_cast<int>(std::lround(css * scale));
+}
+
+}  // namespace
 
 struct CaptureEngine::Run {
     ShotRequest request;
+    int id = 0;
+    QDeadlineTimer deadline;
+    QSize viewSizeBefore;
+    bool settled = true;
+    bool cut = false;
+    int growths = 0;
+    // CSS pixels: one screen, the picture's height, the view's height for the picture
+    // (one row more holds the frame marker).
+    int width = 0;
+    int screen = 0;
+    int tall = 0;
+    int view = 0;
+    // The rows of the picture done so far, CSS pixels.
+    int done = 0;
+    QImage picture;
+    QMetaObject::Connection loading;
 };
 
 CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
     : QObject(parent), ownView_(std::make_unique<QWebEngineView>()) {
     if (profile) ownView_->setPage(new QWebEnginePage(profile, ownView_.get()));
+    // The view renders as if shown, without a window on any screen.
+    ownView_->setAttribute(Qt::WA_DontShowOnScreen);
     view_ = ownView_.get();
 }
 
 CaptureEngine::CaptureEngine(QWebEngineView& view, QObject* parent)
     : QObject(parent), view_(&view) {}
 
-CaptureEngine::~CaptureEngine() = default;
+CaptureEngine::~CaptureEngine() {
+    // A shot cut short still gives the page back.
+    if (run_ && view_) view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+}
 
 QWebEngineView& CaptureEngine::View() {
     return *view_;
@@ -35,9 +92,268 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
         });
         return;
     }
-    run_ = std::make_unique<Run>(Run{request});
-    QTimer::singleShot(0, this, [this] {
+    static int runs = 0;
+    run_ = std::make_unique<Run>();
+    run_->request = request;
+    run_->id = ++runs;
+    run_->deadline = QDeadlineTimer(request.timeout);
+    After(0, &CaptureEngine::Begin);
+}
+
+bool CaptureEngine::Current(int id) const {
+    return run_ && run_->id == id && view_;
+}
+
+void CaptureEngine::After(int ms, void (CaptureEngine::*step)()) {
+    const int id = run_->id;
+    QTimer::singleShot(ms, this, [this, id, step] {
+        if (Current(id)) (this->*step)();
+    });
+}
+
+void CaptureEngine::Script(const QString& script, std::function<void(const QVariant&)> then) {
+    const int id = run_->id;
+    QPointer<CaptureEngine> self(this);
+    view_->page()->runJavaScript(script, kWorld, [self, id, then](const QVariant& value) {
+        if (self && self->Current(id)) then(value);
+    });
+}
+
+void CaptureEngine::PollScript(const QString& script, int boundMs, std::function<void(bool)> then) {
+    const int id = run_->id;
+    auto deadline = std::make_shared<QDeadlineTimer>(boundMs);
+    auto ask = std::make_shared<std::function<void()>>();
+    *ask = [this, id, script, deadline, then, ask] {
+        Script(script, [this, id, deadline, then, ask](const QVariant& value) {
+            if (value.toBool()) return then(true);
+            if (deadline->hasExpired()) return then(false);
+            QTimer::singleShot(kPollMs, this, [this, id, ask] {
+                if (Current(id)) (*ask)();
+            });
+        });
+    };
+    (*ask)();
+}
+
+int CaptureEngine::RemainingMs() const {
+    return static_cast<int>(std::max<qint64>(0, run_->deadline.remainingTime()));
+}
+
+void CaptureEngine::Fail(ShotStatus status, const QString& detail) {
+    ShotResult result{status, {}, detail};
+    run_.reset();
+    Q_EMIT Finished(result);
+}
+
+void CaptureEngine::Begin() {
+    Run& r = *run_;
+    const ShotRequest& q = r.request;
+    if (q.width <= 0 || q.screenHeight <= 0 || !(q.scale >= 0.25 && q.scale <= 5) ||
+        !(q.screens >= 0) || !std::isfinite(q.screens) || q.maxHeight <= 0)
+        return Fail(ShotStatus::LoadFailed, tr("The capture was asked for with impossible sizes."));
+    r.width = q.width;
+    r.screen = q.screenHeight;
+    if (q.address.isEmpty()) return Prepare();
+
+    r.loading = connect(view_.data(), &QWebEngineView::loadFinished, this, [this](bool ok) {
+        disconnect(run_->loading);
+        if (!ok)
+            return Fail(ShotStatus::LoadFailed,
+                        tr("%1 did not load.").arg(run_->request.address.toDisplayString()));
+        Prepare();
+    });
+    const int id = r.id;
+    QTimer::singleShot(RemainingMs(), this, [this, id] {
+        if (!Current(id) || !run_->loading) return;
+        disconnect(run_->loading);
+        view_->stop();
+        Fail(ShotStatus::LoadFailed, tr("%1 did not load within %2 s.")
+                                         .arg(run_->request.address.toDisplayString())
+                                         .arg(run_->request.timeout.count() / 1000.0));
+    });
+    if (ownView_ && !view_->isVisible()) {
+        view_->resize(Device(r.width, q.scale), Device(r.screen, q.scale));
+        view_->show();
+    }
+    view_->load(q.address);
+}
+
+void CaptureEngine::Prepare() {
+    Run& r = *run_;
+    r.loading = {};
+    const double scale = r.request.scale;
+    if (!qFuzzyCompare(view_->zoomFactor(), scale)) view_->setZoomFactor(scale);
+    if (ownView_ && !view_->isVisible()) view_->show();
+    r.viewSizeBefore = view_->size();
+    // One screen first: what follows the viewport's height is measured there.
+    view_->resize(Device(r.width, scale), Device(r.screen, scale));
+    Script(pagescripts::Prepare(),
+           [this](const QVariant&) { Settle(run_->width, run_->screen, &CaptureEngine::Measure); });
+}
+
+void CaptureEngine::Settle(int width, int height, void (CaptureEngine::*next)()) {
+    if (run_->deadline.hasExpired()) {
+        run_->settled = false;
+        return (this->*next)();
+    }
+    Script(pagescripts::Settle(width, height), [this, next](const QVariant&) {
+        PollScript(pagescripts::Settled(), RemainingMs(), [this, next](bool done) {
+            if (!done) run_->settled = false;
+            (this->*next)();
+        });
+    });
+}
+
+void CaptureEngine::Measure() {
+    Script(pagescripts::Measure(), [this](const QVariant& value) {
+        Run& r = *run_;
+        const ShotRequest& q = r.request;
+        const int page = std::max(r.screen, value.toInt());
+        const int asked =
+            q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
+        SetTall(std::max(1, asked));
+        Grow();
+    });
+}
+
+void CaptureEngine::SetTall(int tall) {
+    Run& r = *run_;
+    const int most = std::max(1, static_cast<int>(r.request.maxHeight / r.request.scale));
+    r.cut = tall > most;
+    r.tall = std::min(tall, most);
+    const int part = std::max(1, static_cast<int>(kPartRows / r.request.scale));
+    r.view = std::max(r.screen, std::min(r.tall, part));
+}
+
+void CaptureEngine::Grow() {
+    Run& r = *run_;
+    const double scale = r.request.scale;
+    ++r.growths;
+    view_->resize(Device(r.width, scale), Device(r.view + 1, scale));
+    const QString sized =
+        QStringLiteral("innerWidth === %1 && innerHeight === %2").arg(r.width).arg(r.view + 1);
+    PollScript(sized, std::max(RemainingMs(), kFrameGraceMs), [this](bool) {
+        Script(pagescripts::Pin(), [this](const QVariant&) {
+            Settle(run_->width, run_->view + 1, &CaptureEngine::Grown);
+        });
+    });
+}
+
+void CaptureEngine::Grown() {
+    Script(pagescripts::Heights(), [this](const QVariant& value) {
+        Run& r = *run_;
+        const QStringList heights = value.toString().split(QLatin1Char(' '));
+        const int scroll = heights.value(0).toInt();
+        const int inner = heights.value(1).toInt();
+        // Only a whole page follows what the page became in the tall view (lazy images of
+        // no given size, content added by scripts); a view taller than the page says
+        // nothing about the page's own height.
+        if (r.request.screens == 0 && scroll > inner && scroll > r.tall && !r.cut) {
+            const int view = r.view;
+            SetTall(scroll);
+            if (r.view > view && r.growths < 4) return Grow();
+        }
+        r.picture = QImage(Device(r.width, r.request.scale), Device(r.tall, r.request.scale),
+                           QImage::Format_RGB32);
+        if (r.picture.isNull())
+            return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
+                                                    .arg(Device(r.width, r.request.scale))
+                                                    .arg(Device(r.tall, r.request.scale)));
+        r.picture.fill(Qt::white);
+        ShowFreshFrame();
+    });
+}
+
+QRgb CaptureEngine::MarkerPixel() {
+    const int y = Device(run_->view, run_->request.scale);
+    const QImage shown = view_->grab(QRect(0, y, 1, 1)).toImage();
+    return shown.isNull() ? 0 : shown.pixel(0, 0) & 0xffffff;
+}
+
+void CaptureEngine::ShowFreshFrame() {
+    // The marker lies in the view's last row, below every grabbed row: seeing it take
+    // its new colour proves that the view shows a frame drawn after all the changes made
+    // before it, and it never needs taking away before a grab.
+    const QRgb marker = MarkerPixel() ^ 0x808080;
+    Script(pagescripts::ShowMarker(QColor::fromRgb(marker).name()), [this,
+                                                                     marker](const QVariant&) {
+        auto deadline = std::make_shared<QDeadlineTimer>(std::max(RemainingMs(), kFrameGraceMs));
+        auto look = std::make_shared<std::function<void()>>();
+        const int id = run_->id;
+        *look = [this, id, marker, deadline, look] {
+            if (!Current(id)) return;
+            if (MarkerPixel() == marker || deadline->hasExpired()) {
+                if (MarkerPixel() != marker) run_->settled = false;
+                return GrabPart();
+            }
+            QTimer::singleShot(kPollMs, this, *look);
+        };
+        (*look)();
+    });
+}
+
+void CaptureEngine::GrabPart() {
+    Run& r = *run_;
+    const double scale = r.request.scale;
+    const int from = r.done;
+    const int to = std::min(r.tall, from + r.view);
+    // Bands of one screen keep the copies small; the view shows the part from its top.
+    const int top = Device(from, scale);
+    const int bottom = Device(to, scale);
+    const int band = std::max(1, Device(r.screen, scale));
+    const int width = r.picture.width();
+    for (int y = top; y < bottom; y += band) {
+        const int rows = std::min(band, bottom - y);
+        QImage shot = view_->grab(QRect(0, y - top, width, rows)).toImage();
+        if (shot.format() != QImage::Format_RGB32) shot.convertTo(QImage::Format_RGB32);
+        const int copyRows = std::min(rows, shot.height());
+        const int bytes = std::min<qsizetype>(shot.bytesPerLine(), r.picture.bytesPerLine());
+        for (int line = 0; line < copyRows; ++line)
+            std::memcpy(r.picture.scanLine(y + line), shot.constScanLine(line), bytes);
+    }
+    r.done = to;
+    const int screens = (r.tall + r.screen - 1) / r.screen;
+    Q_EMIT Progress(std::min(screens, (r.done + r.screen - 1) / r.screen), screens);
+    if (!Current(r.id)) return;
+    if (r.done >= r.tall) return Restore();
+    // The next part: the page scrolled so that it starts at the view's top. A spacer past
+    // the picture's end lets every part scroll exactly there.
+    Script(pagescripts::ScrollPart(r.done, r.tall + r.view + 2), [this](const QVariant&) {
+        Settle(run_->width, run_->view + 1, &CaptureEngine::ShowFreshFrame);
+    });
+}
+
+void CaptureEngine::Restore() {
+    const int id = run_->id;
+    auto finish = [this, id] {
+        if (!Current(id)) return;
+        Run& r = *run_;
+        const double scale = r.request.scale;
+        view_->resize(ownView_ ? QSize(Device(r.width, scale), Device(r.screen, scale))
+                               : r.viewSizeBefore);
+        ShotResult result;
+        result.picture = std::move(r.picture);
+        if (!r.settled) {
+            result.status = ShotStatus::NotSettled;
+            result.detail = tr("The page did not settle within %1 s; it is shown as it then stood.")
+                                .arg(r.request.timeout.count() / 1000.0);
+        } else if (r.cut) {
+            result.status = ShotStatus::CutAtMaxHeight;
+            result.detail = tr("The page is taller than %1 pixels; the picture ends there.")
+                                .arg(r.request.maxHeight);
+        }
         run_.reset();
-        Q_EMIT Finished({ShotStatus::LoadFailed, {}, tr("Not built yet.")});
+        Q_EMIT Finished(result);
+    };
+    auto answered = std::make_shared<bool>(false);
+    Script(pagescripts::Restore(), [finish, answered](const QVariant&) {
+        if (*answered) return;
+        *answered = true;
+        finish();
+    });
+    QTimer::singleShot(kRestoreMs, this, [finish, answered] {
+        if (*answered) return;
+        *answered = true;
+        finish();
     });
 }

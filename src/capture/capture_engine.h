@@ -10,6 +10,7 @@
 #include <QString>
 #include <QUrl>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 class QWebEngineProfile;
@@ -73,6 +74,24 @@ class CaptureEngine : public QObject {
 
   private:
     struct Run;
+    bool Current(int id) const;
+    void After(int ms, void (CaptureEngine::*step)());
+    void Script(const QString& script, std::function<void(const QVariant&)> then);
+    void PollScript(const QString& script, int boundMs, std::function<void(bool)> then);
+    int RemainingMs() const;
+    void Fail(ShotStatus status, const QString& detail);
+    void Begin();
+    void Prepare();
+    void Settle(int width, int height, void (CaptureEngine::*next)());
+    void Measure();
+    void SetTall(int tall);
+    void Grow();
+    void Grown();
+    QRgb MarkerPixel();
+    void ShowFreshFrame();
+    void GrabPart();
+    void Restore();
+
     QPointer<QWebEngineView> view_;
     std::unique_ptr<QWebEngineView> ownView_;
     std::unique_ptr<Run> run_;

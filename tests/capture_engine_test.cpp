@@ -1,0 +1,345 @@
+// The capture engine on its own: pages whose every pixel row the test knows, taken whole
+// or by screens, in one part or several, at one and two device pixels per CSS pixel.
+#include <QSignalSpy>
+#include <QWebEnginePage>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+#include <QtTest>
+
+#include "capture/capture_engine.h"
+#include "capture_http_server.h"
+#include "capture_pages.h"
+#include "platform/program_folder.h"
+#include "support/test_main.h"
+
+using namespace capturepages;
+
+namespace {
+
+struct Expected {
+    // The colour of the picture's row y (CSS pixels of the page, before the scale).
+    std::function<QColor(int)> row;
+};
+
+// A page of one-pixel bands `rows` high, each its BandColor, `width` wide (0: as wide
+// as the view), optionally on top of a fixed header of `header` rows and with a sticky
+// bar of `sticky` rows after the first `stickyAt` bands.
+QString Bands(int rows, int width = 0, int header = 0, int stickyAt = 0, int sticky = 0) {
+    QString page = QStringLiteral(
+                       "<!doctype html><html><head><style>body{margin:0}div{height:1px;%1}"
+                       "</style></head><body>")
+                       .arg(width ? QStringLiteral("width:%1px").arg(width) : QString());
+    if (header > 0)
+        page += QStringLiteral(
+                    "<header style='position:fixed;top:0;left:0;width:100%;height:%1px;"
+                    "background:%2'></header>")
+                    .arg(header)
+                    .arg(HeaderColor().name());
+    for (int i = 0; i < rows; ++i) {
+        if (sticky > 0 && i == stickyAt)
+            page += QStringLiteral(
+                        "<nav style='position:sticky;top:0;height:%1px;background:#0000c8'>"
+                        "</nav>")
+                        .arg(sticky);
+        if (sticky > 0 && i >= stickyAt && i < stickyAt + sticky) continue;
+        page += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+    }
+    return page + QStringLiteral("</body></html>");
+}
+
+}  // namespace
+
+class CaptureEngineTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QWebEngineProfile* profile_ = nullptr;
+
+    static ShotResult Shoot(CaptureEngine& engine, const ShotRequest& request) {
+        ShotResult result{ShotStatus::Busy, {}, QStringLiteral("no answer")};
+        QSignalSpy finished(&engine, &CaptureEngine::Finished);
+        QObject::connect(&engine, &CaptureEngine::Finished, &engine,
+                         [&](const ShotResult& r) { result = r; });
+        engine.Shoot(request);
+        if (!finished.wait(120000)) return result;
+        return result;
+    }
+
+    static ShotRequest Request(const QString& address, int width, int screen, double screens) {
+        ShotRequest request;
+        request.address = QUrl(address);
+        request.width = width;
+        request.screenHeight = screen;
+        request.screens = screens;
+        return request;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() { profile_ = new QWebEngineProfile(this); }
+
+    void wholeAndScreens_data() {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("screen");
+        QTest::addColumn<int>("pageRows");
+        QTest::addColumn<double>("screens");
+        QTest::addColumn<int>("pictureRows");
+        QTest::newRow("1280, one screen, whole") << 1280 << 800 << 800 << 0.0 << 800;
+        QTest::newRow("1280, 14.5 screens, whole") << 1280 << 800 << 11600 << 0.0 << 11600;
+        QTest::newRow("1280, 40000 rows, whole") << 1280 << 800 << 40000 << 0.0 << 40000;
+        QTest::newRow("1920, one screen, whole") << 1920 << 1080 << 1080 << 0.0 << 1080;
+        QTest::newRow("1920, 14.5 screens, whole") << 1920 << 1080 << 15660 << 0.0 << 15660;
+        QTest::newRow("1920, 40000 rows, whole") << 1920 << 1080 << 40000 << 0.0 << 40000;
+        QTest::newRow("1920, 2.5 of 20 screens") << 1920 << 1080 << 21600 << 2.5 << 2700;
+        QTest::newRow("1280, 14.5 screens asked") << 1280 << 800 << 40000 << 14.5 << 11600;
+    }
+
+    // Every pixel row of the page once, in order, and nothing more.
+    void wholeAndScreens() {
+        QFETCH(int, width);
+        QFETCH(int, screen);
+        QFETCH(int, pageRows);
+        QFETCH(double, screens);
+        QFETCH(int, pictureRows);
+        CaptureEngine engine(profile_);
+        const QString page =
+            WritePage(QStringLiteral("bands%1.html").arg(pageRows), Bands(pageRows));
+        QList<int> progress;
+        connect(&engine, &CaptureEngine::Progress, this,
+                [&](int done, int total) { progress << done << total; });
+        const ShotResult result = Shoot(engine, Request(page, width, screen, screens));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), QSize(width, pictureRows));
+        QCOMPARE(FirstWrongRow(result.picture, 0, pictureRows, BandColor), -1);
+        QVERIFY(!progress.isEmpty());
+        QCOMPARE(progress.last(), (pictureRows + screen - 1) / screen);
+        QCOMPARE(progress[progress.size() - 2], progress.last());
+    }
+
+    void theTopOfAPageOnce_data() {
+        QTest::addColumn<int>("rows");
+        QTest::newRow("one part") << 3000;
+        QTest::newRow("three parts") << 20000;
+    }
+
+    // A fixed header and a sticky bar, on a page that is rendered at once and on one that
+    // is rendered in parts: each shows once, at its place for the top of the page.
+    void theTopOfAPageOnce() {
+        QFETCH(int, rows);
+        CaptureEngine engine(profile_);
+        const QString page =
+            WritePage(QStringLiteral("top%1.html").arg(rows), Bands(rows, 0, 40, 100, 30));
+        const ShotResult result = Shoot(engine, Request(page, 1280, 800, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), QSize(1280, rows));
+        const auto expected = [](int y) {
+            if (y < 40) return HeaderColor();
+            if (y >= 100 && y < 130) return QColor(0, 0, 200);
+            return BandColor(y);
+        };
+        QCOMPARE(FirstWrongRow(result.picture, 0, rows, expected), -1);
+    }
+
+    void heightsFromTheViewport_data() {
+        QTest::addColumn<QString>("hero");
+        QTest::addColumn<QString>("page");
+        QTest::newRow("height 100vh") << QStringLiteral("height:100vh") << QString();
+        QTest::newRow("min-height 100vh") << QStringLiteral("min-height:100vh") << QString();
+        // The small, large and dynamic units come with a fallback, as on real pages: the
+        // browser engine may know only one of each pair.
+        QTest::newRow("height 100svh") << QStringLiteral("height:100vh;height:100svh") << QString();
+        QTest::newRow("height 100dvh")
+            << QStringLiteral("min-height:100vh;min-height:100dvh") << QString();
+        QTest::newRow("height 100% to the root")
+            << QStringLiteral("height:100%") << QStringLiteral("html,body{height:100%}");
+        QTest::newRow("calc from the viewport") << QStringLiteral("height:calc(50vh + 50%)")
+                                                << QStringLiteral("html,body{height:100%}");
+    }
+
+    // A hero section whose height comes from the viewport stays one screen tall, and the
+    // content follows it, whole page and three screens.
+    void heightsFromTheViewport() {
+        QFETCH(QString, hero);
+        QFETCH(QString, page);
+        const int screen = 700;
+        const int content = 3 * screen;
+        QString html = QStringLiteral(
+                           "<!doctype html><html><head><style>body{margin:0}div{height:1px}%1"
+                           "</style></head><body><section style='%2;background:#c80000'>"
+                           "</section>")
+                           .arg(page, hero);
+        for (int i = 0; i < content; ++i)
+            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        const QString address = WritePage(QStringLiteral("hero.html"), html + "</body></html>");
+        const auto expected = [&](int y) {
+            return y < screen ? QColor(200, 0, 0) : BandColor(y - screen);
+        };
+        for (const double screens : {0.0, 3.0}) {
+            CaptureEngine engine(profile_);
+            const ShotResult result = Shoot(engine, Request(address, 1024, screen, screens));
+            QCOMPARE(int(result.status), int(ShotStatus::Ok));
+            const int rows = screens > 0 ? 3 * screen : screen + content;
+            QCOMPARE(result.picture.size(), QSize(1024, rows));
+            QCOMPARE(FirstWrongRow(result.picture, 0, rows, expected), -1);
+            // The page is given back as it was.
+            QString state;
+            engine.View().page()->runJavaScript(
+                QStringLiteral("document.querySelector('section').getAttribute('style') + '|' +"
+                               "document.querySelectorAll('glimpa-frame-marker,"
+                               "glimpa-capture-spacer').length + '|' +"
+                               "document.querySelectorAll('style').length"),
+                [&](const QVariant& v) { state = v.toString(); });
+            QTRY_VERIFY(!state.isEmpty());
+            QCOMPARE(state, hero + QStringLiteral(";background:#c80000|0|1"));
+        }
+    }
+
+    void smallAndWidePages_data() {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<int>("pageWidth");
+        QTest::addColumn<double>("scale");
+        QTest::addColumn<QSize>("picture");
+        QTest::newRow("shorter than a screen") << 300 << 0 << 1.0 << QSize(1280, 800);
+        QTest::newRow("wider than the view") << 1600 << 3000 << 1.0 << QSize(1280, 1600);
+        QTest::newRow("scale 2") << 1000 << 0 << 2.0 << QSize(2560, 2000);
+    }
+
+    // A short page is one screen, white below the page; a wide one is cut at the view
+    // with no scrollbar; scale 2 doubles both sizes and each CSS row is two rows.
+    void smallAndWidePages() {
+        QFETCH(int, rows);
+        QFETCH(int, pageWidth);
+        QFETCH(double, scale);
+        QFETCH(QSize, picture);
+        CaptureEngine engine(profile_);
+        const QString page = WritePage(QStringLiteral("small.html"), Bands(rows, pageWidth));
+        ShotRequest request = Request(page, 1280, 800, 0);
+        request.scale = scale;
+        const ShotResult result = Shoot(engine, request);
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), picture);
+        const auto expected = [&](int y) {
+            const int css = int(y / scale);
+            return css < rows ? BandColor(css) : QColor(Qt::white);
+        };
+        QCOMPARE(FirstWrongRow(result.picture, 0, picture.height(), expected), -1);
+    }
+
+    void lazyImages_data() {
+        QTest::addColumn<int>("screensDown");
+        QTest::newRow("3 screens down") << 3;
+        QTest::newRow("30 screens down") << 30;
+    }
+
+    // Images that the browser loads only near the view, served slowly over HTTP.
+    void lazyImages() {
+        QFETCH(int, screensDown);
+        const int screen = 600;
+        const QRect place(100, screensDown * screen + 100, 200, 100);
+        QImage red(place.size(), QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(AppFile(QStringLiteral("lazy%1.png").arg(screensDown))));
+        const QString html =
+            QStringLiteral(
+                "<!doctype html><html><head><style>body{margin:0;height:%1px;background:white}"
+                "</style></head><body><img loading='lazy' src='lazy%2.png' style='position:"
+                "absolute;left:%3px;top:%4px;width:200px;height:100px'></body></html>")
+                .arg((screensDown + 2) * screen)
+                .arg(screensDown)
+                .arg(place.x())
+                .arg(place.y());
+        WritePage(QStringLiteral("lazy%1.html").arg(screensDown), html);
+        FolderServer server(AppPath(), 300);
+        CaptureEngine engine(profile_);
+        const ShotResult result =
+            Shoot(engine, Request(server.Address(QStringLiteral("lazy%1.html").arg(screensDown)),
+                                  1024, screen, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.height(), (screensDown + 2) * screen);
+        const QImage shown = result.picture.copy(place);
+        QCOMPARE(FirstWrongRow(shown, 0, shown.height(), [](int) { return QColor(Qt::red); }), -1);
+        QCOMPARE(
+            FirstWrongRow(result.picture, 0, place.top(), [](int) { return QColor(Qt::white); }),
+            -1);
+    }
+
+    // Content a script adds half a second after the load is in a picture taken at once.
+    void lateContent() {
+        const QString html = QStringLiteral(
+            "<!doctype html><html><head><style>body{margin:0}</style></head><body>"
+            "<div style='height:500px;background:#0000ff'></div><script>"
+            "addEventListener('load', () => setTimeout(() => {"
+            "  const d = document.createElement('div');"
+            "  d.style.cssText = 'height:900px;background:#00ff00';"
+            "  document.body.appendChild(d); }, 500));</script></body></html>");
+        FolderServer server(AppPath(), 0);
+        WritePage(QStringLiteral("late.html"), html);
+        CaptureEngine engine(profile_);
+        const ShotResult result =
+            Shoot(engine, Request(server.Address(QStringLiteral("late.html")), 1024, 600, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.height(), 1400);
+        QCOMPARE(
+            FirstWrongRow(result.picture, 0, 1400,
+                          [](int y) { return y < 500 ? QColor(0, 0, 255) : QColor(0, 255, 0); }),
+            -1);
+    }
+
+    void outcomes_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("maxHeight");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("cut at the tallest picture")
+            << QStringLiteral("bands5000.html") << 3000 << int(ShotStatus::CutAtMaxHeight) << 3000;
+        QTest::newRow("nothing listening")
+            << QStringLiteral("http://127.0.0.1:9/") << 100000 << int(ShotStatus::LoadFailed) << 0;
+    }
+
+    void outcomes() {
+        QFETCH(QString, address);
+        QFETCH(int, maxHeight);
+        QFETCH(int, status);
+        QFETCH(int, rows);
+        if (!address.startsWith(QLatin1String("http"))) address = WritePage(address, Bands(5000));
+        CaptureEngine engine(profile_);
+        ShotRequest request = Request(address, 1024, 768, 0);
+        request.maxHeight = maxHeight;
+        const ShotResult result = Shoot(engine, request);
+        QCOMPARE(int(result.status), status);
+        QCOMPARE(result.picture.height(), rows);
+        if (rows) QCOMPARE(FirstWrongRow(result.picture, 0, rows, BandColor), -1);
+        if (status != int(ShotStatus::Ok)) QVERIFY(!result.detail.isEmpty());
+    }
+
+    // Engines on one profile work side by side; a second request to a busy engine is
+    // refused without disturbing the first.
+    void enginesSideBySide() {
+        const QString a = WritePage(QStringLiteral("a.html"), Bands(3000));
+        const QString b = WritePage(QStringLiteral("b.html"), Bands(2000, 0, 40));
+        CaptureEngine first(profile_), second(profile_);
+        ShotResult one, two, refused;
+        int finished = 0;
+        connect(&first, &CaptureEngine::Finished, this, [&](const ShotResult& r) {
+            (r.status == ShotStatus::Busy ? refused : one) = r;
+            ++finished;
+        });
+        connect(&second, &CaptureEngine::Finished, this, [&](const ShotResult& r) {
+            two = r;
+            ++finished;
+        });
+        first.Shoot(Request(a, 1024, 700, 0));
+        second.Shoot(Request(b, 1024, 700, 0));
+        first.Shoot(Request(b, 1024, 700, 0));
+        QTRY_COMPARE_WITH_TIMEOUT(finished, 3, 120000);
+        QCOMPARE(int(refused.status), int(ShotStatus::Busy));
+        QCOMPARE(int(one.status), int(ShotStatus::Ok));
+        QCOMPARE(int(two.status), int(ShotStatus::Ok));
+        QCOMPARE(FirstWrongRow(one.picture, 0, 3000, BandColor), -1);
+        QCOMPARE(FirstWrongRow(two.picture, 0, 2000,
+                               [](int y) { return y < 40 ? HeaderColor() : BandColor(y); }),
+                 -1);
+    }
+};
+
+GLIMPA_TEST_MAIN(CaptureEngineTest, 1920, 1080)
+#include "capture_engine_test.moc"
