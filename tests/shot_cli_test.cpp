@@ -32,10 +32,13 @@ QByteArray BandsPage(int rows) {
     return page + "</body></html>";
 }
 
-// A page whose one picture arrives long after any sensible wait.
+// A page that loads at once and then asks for a picture that arrives long after any
+// sensible wait: loaded, never settled.
 QByteArray SlowPicturePage() {
-    return "<!doctype html><html><body style='margin:0;background:#fff'>"
-           "<img src='slow.png' style='width:50px;height:50px'></body></html>";
+    return "<!doctype html><html><body style='margin:0;background:#fff'><script>"
+           "addEventListener('load', () => { const i = new Image();"
+           " i.style = 'width:50px;height:50px'; i.src = 'slow.png';"
+           " document.body.appendChild(i); });</script></body></html>";
 }
 
 struct Run {

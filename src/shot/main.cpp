@@ -22,6 +22,13 @@ int Usage(const QString& why) {
     return static_cast<int>(ShotExit::BadUsage);
 }
 
+// Qt and the browser talk a lot about themselves; the user gets our lines and real
+// errors only.
+void KeepQuiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "glimpa-shot: %s\n", qPrintable(message));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -50,6 +57,7 @@ int main(int argc, char* argv[]) {
         pages.push_back(ShotPage{*AddressToUrl(o.address, QDir::currentPath()), o.output});
     }
 
+    qInstallMessageHandler(KeepQuiet);
     DrawOffscreenWithoutDisplay();
     if (TurnSandboxOffAsRoot())
         std::fputs("glimpa-shot: running as root: the browser's sandbox is off\n", stderr);

@@ -33,14 +33,13 @@ QString MissingBeforeLoad(const ShotPage& page, ShotExit& exit) {
 struct ShotRunner::Engine {
     std::unique_ptr<CaptureEngine> engine;
     size_t page = 0;
+    bool busy = false;
 };
 
 ShotRunner::ShotRunner(std::vector<ShotPage> pages, ShotSettings settings, QObject* parent)
     : QObject(parent),
       pages_(std::move(pages)),
       settings_(settings),
-      // Off the record: nothing of the pages is kept on disk after the run.
-      profile_(std::make_unique<QWebEngineProfile>()),
       exits_(pages_.size(), ShotExit::Written) {}
 
 ShotRunner::~ShotRunner() {
@@ -53,35 +52,46 @@ void ShotRunner::Start() {
         Q_EMIT Done(ShotExit::Written);
         return;
     }
-    const size_t count = std::min(pages_.size(), static_cast<size_t>(std::max(1, settings_.jobs)));
-    for (size_t i = 0; i < count; ++i) {
-        auto slot = std::make_unique<Engine>();
-        slot->engine = std::make_unique<CaptureEngine>(profile_.get());
-        Engine& e = *slot;
-        connect(e.engine.get(), &CaptureEngine::Progress, this,
-                [this, &e](int done, int total) { ShowProgress(e.page, done, total); });
-        connect(e.engine.get(), &CaptureEngine::Finished, this,
-                [this, &e](const ShotResult& result) { Captured(e, result); });
-        engines_.push_back(std::move(slot));
-    }
-    for (auto& e : engines_) Next(*e);
+    Dispatch();
 }
 
-void ShotRunner::Next(Engine& engine) {
+ShotRunner::Engine* ShotRunner::IdleEngine() {
+    for (auto& e : engines_)
+        if (!e->busy) return e.get();
+    if (engines_.size() >= static_cast<size_t>(std::max(1, settings_.jobs))) return nullptr;
+    // The browser starts with the first page that needs it, not before: a run whose
+    // pages all fail their checks ends at once.
+    if (!profile_) profile_ = std::make_unique<QWebEngineProfile>();  // off the record
+    auto slot = std::make_unique<Engine>();
+    slot->engine = std::make_unique<CaptureEngine>(profile_.get());
+    Engine& e = *slot;
+    connect(e.engine.get(), &CaptureEngine::Progress, this,
+            [this, &e](int done, int total) { ShowProgress(e.page, done, total); });
+    connect(e.engine.get(), &CaptureEngine::Finished, this,
+            [this, &e](const ShotResult& result) { Captured(e, result); });
+    engines_.push_back(std::move(slot));
+    return &e;
+}
+
+void ShotRunner::Dispatch() {
     while (nextPage_ < pages_.size()) {
-        const size_t page = nextPage_++;
+        const size_t page = nextPage_;
         ShotExit exit = ShotExit::Written;
         const QString missing = MissingBeforeLoad(pages_[page], exit);
         if (!missing.isEmpty()) {
+            ++nextPage_;
             Say(missing);
             EndPage(page, exit);
             continue;
         }
-        engine.page = page;
+        Engine* engine = IdleEngine();
+        if (!engine) return;
+        ++nextPage_;
+        engine->page = page;
+        engine->busy = true;
         ShotRequest request = settings_.request;
         request.address = pages_[page].address;
-        engine.engine->Shoot(request);
-        return;
+        engine->engine->Shoot(request);
     }
 }
 
@@ -93,8 +103,9 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
         Say(QStringLiteral("%1: the page failed to load%2")
                 .arg(address,
                      result.detail.isEmpty() ? QString() : QStringLiteral(": ") + result.detail));
+        engine.busy = false;
         EndPage(page, ShotExit::LoadFailed);
-        Next(engine);
+        Dispatch();
         return;
     }
     // The picture is encoded on a worker thread: the engine moves on to the next page
@@ -111,7 +122,8 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
             this, [this, page, status, detail, ok] { Written(page, status, detail, ok); },
             Qt::QueuedConnection);
     });
-    Next(engine);
+    engine.busy = false;
+    Dispatch();
 }
 
 void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail, bool ok) {

@@ -40,7 +40,8 @@ class ShotRunner : public QObject {
 
   private:
     struct Engine;
-    void Next(Engine& engine);
+    void Dispatch();
+    Engine* IdleEngine();
     void Captured(Engine& engine, const ShotResult& result);
     void Written(size_t page, ShotStatus status, const QString& detail, bool ok);
     void EndPage(size_t page, ShotExit exit);
