@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "shot/project_version.h"
+
 #include "capture_http_server.h"
 
 namespace {

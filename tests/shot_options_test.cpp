@@ -4,6 +4,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "shot/project_version.h"
+
 #include "shot/batch_file.h"
 #include "shot/shot_exit.h"
 #include "shot/shot_help.h"
@@ -73,9 +75,9 @@ class ShotOptionsTest : public QObject {
                            "--quality", "1",  "--max-height", "1000000", page,      "p.png"}
             << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=1 b=");
         QTest::newRow("upper ends")
-            << QStringList{"--width", "16384",        "--scale", "8",  "--quality",
+            << QStringList{"--width", "16384",        "--scale", "5",  "--quality",
                            "100",     "--max-height", "1",       page, "p.png"}
-            << shoot("w=16384 h=1080 n=0 s=8 q=100 m=1 t=30 j=1 b=");
+            << shoot("w=16384 h=1080 n=0 s=5 q=100 m=1 t=30 j=1 b=");
         QTest::newRow("-- before an output that looks like an option")
             << QStringList{"--", page, "-x.png"} << shoot(kDefaults, "-x.png");
         QTest::newRow("page file, upper-case ending")
@@ -119,7 +121,7 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("scale too small") << QStringList{"--scale", "0.2", page, "p.png"}
                                          << error("--scale: '0.2' is not a pixel ratio");
         QTest::newRow("scale too large")
-            << QStringList{"--scale", "8.5", page, "p.png"} << error("--scale: '8.5'");
+            << QStringList{"--scale", "5.01", page, "p.png"} << error("--scale: '5.01'");
         QTest::newRow("quality 0") << QStringList{"--quality", "0", page, "p.jpg"}
                                    << error("--quality: '0' is not a whole number from 1 to 100");
         QTest::newRow("quality 101")

@@ -1,8 +1,6 @@
 #include "shot/shot_help.h"
 
-#ifndef GLIMPA_VERSION
-#error "GLIMPA_VERSION comes from the project's version in CMake"
-#endif
+#include "shot/project_version.h"
 
 QString ShotHelpText() {
     return QStringLiteral(
@@ -20,7 +18,7 @@ Options:
   --height PX      one screen's height in CSS pixels, 16 to 16384 (default 1080)
   --screens N      N screens from the top (fractions allowed); default: the whole
                    page
-  --scale F        device pixel ratio, 0.25 to 8, e.g. 2 for a sharp double-size
+  --scale F        device pixel ratio, 0.25 to 5, e.g. 2 for a sharp double-size
                    picture (default 1)
   --quality Q      JPEG quality 1..100 (default 85)
   --progressive    write a progressive JPEG

@@ -12,7 +12,7 @@ namespace {
 constexpr int kMinViewport = 16;
 constexpr int kMaxViewport = 16384;
 constexpr double kMinScale = 0.25;
-constexpr double kMaxScale = 8;
+constexpr double kMaxScale = 5;
 constexpr int kMaxPictureHeight = 1000000;
 constexpr double kMaxScreens = 100000;
 constexpr double kMaxTimeoutSeconds = 86400;
