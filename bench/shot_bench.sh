@@ -63,8 +63,8 @@ chromium_shot() {  # page.html out.png height
 firefox_shot() {  # page.html out.png
     local profile
     profile=$(mktemp -d)
-    (cd "$work" && firefox-esr --headless --no-remote --profile "$profile" --window-size=1920 \
-        --screenshot "$2" "file://$work/$1" >/dev/null 2>&1)
+    (cd "$work" && firefox-esr --headless --no-remote --profile "$profile" --window-size 1920 \
+        --screenshot "$work/$2" "file://$work/$1" >/dev/null 2>&1)
     rm -rf "$profile"
 }
 glimpa_shot() { "$shot" "$1" "$2" 2>/dev/null; }

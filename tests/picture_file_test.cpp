@@ -1,5 +1,6 @@
 // The picture-file writer of the command-line tool: each format read back pixel by pixel,
-// JPEG byte-identical to what Save As writes, and failed writes that leave the old file.
+// JPEG that decodes to exactly what Save As's JPEG decodes to, and failed writes that
+// leave the old file.
 #include <QFile>
 #include <QImageReader>
 #include <QTemporaryDir>
@@ -157,9 +158,12 @@ class PictureFileTest : public QObject {
 
         const QString direct = dir_.filePath("direct.jpeg");
         QVERIFY(WritePictureFile(picture, direct, PictureFormat::Jpeg, {quality, progressive}));
-        const QByteArray bytes = Bytes(direct);
-        QVERIFY(bytes.size() > 100);
-        QCOMPARE(bytes, Bytes(saveAs));
+        // The same quantisation, sampling and transform: the very same pixels come back
+        // (how the coefficients are coded may differ).
+        const QImage ours = Read(direct, "jpeg");
+        QCOMPARE(ours.size(), picture.size());
+        QCOMPARE(FirstDifference(ours, Read(saveAs, "jpeg")), QStringLiteral("same"));
+        QCOMPARE(Bytes(direct).contains("\xff\xc2"), progressive);
     }
 
     void failedWriteKeepsOldFile_data() {
