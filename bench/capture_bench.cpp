@@ -21,6 +21,7 @@
 #include "app/program.h"
 #include "app/startup.h"
 #include "capture/browser_rendering.h"
+#include "capture/capture_engine.h"
 #include "capture/row_files.h"
 #include "capture_pages.h"
 #include "platform/bitmap_file.h"
@@ -92,6 +93,41 @@ std::optional<Figures> TimeChromium(const QString& page, QSize size) {
     return Summary(ms);
 }
 
+// Peak resident memory of this process so far, MiB (the browser's own processes apart).
+long PeakMiB() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly)) return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong() / 1024;
+    return -1;
+}
+
+// The engine alone on a whole page: load, settle, every part, the picture in memory.
+void TimeWholePage(int width, int rows) {
+    const QString page = capturepages::WritePage(QStringLiteral("whole%1.html").arg(rows),
+                                                 capturepages::BandsPage(rows));
+    CaptureEngine engine;
+    ShotRequest request;
+    request.address = QUrl(page);
+    request.width = width;
+    request.screenHeight = 1080;
+    ShotResult result;
+    QSignalSpy finished(&engine, &CaptureEngine::Finished);
+    QObject::connect(&engine, &CaptureEngine::Finished, &engine,
+                     [&](const ShotResult& r) { result = r; });
+    QElapsedTimer clock;
+    clock.start();
+    engine.Shoot(request);
+    finished.wait(300000);
+    const double ms = clock.nsecsElapsed() / 1e6;
+    const bool exact =
+        result.picture.height() == rows &&
+        capturepages::FirstWrongRow(result.picture, 0, rows, capturepages::BandColor) == -1;
+    std::printf("Engine, whole %d x %d page (load included)   %7.1f ms   %s, peak RSS %ld MiB\n",
+                width, rows, ms, exact ? "exact" : "WRONG", PeakMiB());
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -139,5 +175,7 @@ int main(int argc, char* argv[]) {
         Print("chromium --headless --screenshot, 6 screens", *chromium);
     else
         std::printf("chromium not found or did not finish\n");
+    TimeWholePage(screen.width(), 6 * screen.height());
+    TimeWholePage(screen.width(), 60000);
     return 0;
 }

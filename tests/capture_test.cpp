@@ -2,6 +2,7 @@
 // once per screen size (CAPTURE_SCREEN_WIDTH x CAPTURE_SCREEN_HEIGHT).
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
 #include <QtTest>
@@ -15,12 +16,15 @@
 #include "capture/row_files.h"
 #include "capture_http_server.h"
 #include "capture_pages.h"
+#include "crop/crop_image.h"
 #include "crop/form99.h"
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
 #include "platform/end_program.h"
+#include "platform/message_box.h"
 #include "platform/mouse_pointer.h"
 #include "platform/program_folder.h"
+#include "platform/val.h"
 #include "support/test_main.h"
 
 using namespace capturepages;
@@ -54,6 +58,8 @@ class CaptureTest : public QObject {
   private:
     Program* program_ = nullptr;
     int ends_ = 0;
+    // Messages shown, text and title, in place of the modal box.
+    QStringList messages_;
 
     Form0& Browser() { return program_->form0(); }
     Form1& Panel() { return program_->form1(); }
@@ -97,6 +103,10 @@ class CaptureTest : public QObject {
   private Q_SLOTS:
     void initTestCase() {
         SetEndHandler([this] { ++ends_; });
+        SetMsgBoxHandler([this](const QString& text, int, const QString& title) {
+            messages_ << title + QStringLiteral(": ") + text;
+            return kMsgBoxResultOk;
+        });
         program_ = new Program;
         Startup(*program_);
         QCOMPARE(program_->vars.Form99Width, Twips(kW * 15));
@@ -347,6 +357,176 @@ class CaptureTest : public QObject {
         QCOMPARE(pointer, kPointerHourglass);
         QCOMPARE(ends_ - ends, 1);
         VerifyWindowsBack();
+    }
+
+    // A section one viewport tall stays one screen in the tall view and the content
+    // follows it; cropped.bmp and the crop result box hold the new whole page.
+    void heroKeepsOneScreen() {
+        QString html = QStringLiteral(
+            "<!doctype html><html><head><style>body{margin:0}div{height:1px}</style></head>"
+            "<body><section style='height:100vh;background:#c80000'></section>");
+        for (int i = 0; i < 3 * kH; ++i)
+            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        Open(WritePage(QStringLiteral("hero.html"), html + QStringLiteral("</body></html>")));
+        Capture(QStringLiteral("3"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->size(), QSize(kW, 3 * kH));
+        QCOMPARE(
+            FirstWrongRow(*whopper, 0, 3 * kH,
+                          [](int y) { return y < kH ? QColor(200, 0, 0) : BandColor(y - kH); }),
+            -1);
+        const auto cropped = LoadPicture(CroppedFilePath());
+        QVERIFY(cropped);
+        QCOMPARE(*cropped, *whopper);
+        QCOMPARE(Editor().PictureCropped->Image(), *whopper);
+        VerifyWindowsBack();
+    }
+
+    void lateContentCaptured_data() {
+        QTest::addColumn<QString>("rows");
+        QTest::newRow("one row") << QStringLiteral("1");
+        QTest::newRow("six rows") << QStringLiteral("6");
+    }
+
+    // A page that adds its content half a second after its load, captured right after
+    // it opened: the content is in the picture.
+    void lateContentCaptured() {
+        QFETCH(QString, rows);
+        const QString html =
+            QStringLiteral(
+                "<!doctype html><html><head><style>html{overflow:hidden}body{margin:0}</style>"
+                "</head><body><div style='height:%1px;background:#0000ff'></div><script>"
+                "addEventListener('load', () => setTimeout(() => {"
+                "  const d = document.createElement('div');"
+                "  d.style.cssText = 'height:%2px;background:#00ff00';"
+                "  document.body.appendChild(d); }, 500));</script></body></html>")
+                .arg(kH / 2)
+                .arg(6 * kH);
+        FolderServer server(AppPath(), 0);
+        WritePage(QStringLiteral("late.html"), html);
+        Open(server.Address(QStringLiteral("late.html")));
+        Capture(rows);
+        const int tall = int(Val(rows)) * kH;
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->height(), tall);
+        QCOMPARE(
+            FirstWrongRow(*whopper, 0, tall,
+                          [](int y) { return y < kH / 2 ? QColor(0, 0, 255) : QColor(0, 255, 0); }),
+            -1);
+    }
+
+    void unwritableCaptureSaysSo_data() {
+        QTest::addColumn<QString>("blocked");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("a row file") << RowFilePath(2) << 3;
+        QTest::newRow("whopper.bmp") << WhopperFilePath() << 2;
+    }
+
+    // A file of the capture that cannot be written (a folder has its name): a message
+    // names the program folder, Crop stays as it was, the crop result and cropped.bmp
+    // keep the previous picture and only the capture's closing beep sounds.
+    void unwritableCaptureSaysSo() {
+        QFETCH(QString, blocked);
+        QFETCH(int, rows);
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+        Capture(QStringLiteral("1"));
+        const QByteArray cropped = FileBytes(CroppedFilePath());
+        const QImage box = Editor().PictureCropped->Image();
+        QVERIFY(!cropped.isEmpty());
+        RemoveRowFiles();
+        QVERIFY(QDir().mkpath(blocked));
+        Panel().CommandCrop->setEnabled(false);
+        messages_.clear();
+        const int beeps = BeepCount();
+        Capture(QString::number(rows));
+        QVERIFY(QDir().rmdir(blocked));
+        QCOMPARE(messages_.size(), 1);
+        QVERIFY2(messages_.first().contains(QDir::toNativeSeparators(AppPath())),
+                 qPrintable(messages_.first()));
+        QVERIFY(!Panel().CommandCrop->isEnabled());
+        QCOMPARE(BeepCount() - beeps, 1);
+        QCOMPARE(FileBytes(CroppedFilePath()), cropped);
+        QCOMPARE(Editor().PictureCropped->Image(), box);
+        // The next capture that can be written brings Crop back.
+        Capture(QStringLiteral("1"));
+        QCOMPARE(messages_.size(), 1);
+        VerifyWindowsBack();
+    }
+
+    // Rows 2.5 after a capture of another page: the half screen no row reaches is white.
+    void fractionalRowAfterAnotherPage() {
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+        Capture(QStringLiteral("3"));
+        Open(WritePage(QStringLiteral("green.html"),
+                       QStringLiteral("<!doctype html><html><body style='margin:0;height:%1px;"
+                                      "background:#00ff00'></body></html>")
+                           .arg(7 * kH)));
+        Capture(QStringLiteral("2.5"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(whopper->size(), QSize(kW, kH * 5 / 2));
+        QCOMPARE(
+            FirstWrongRow(*whopper, 0, whopper->height(),
+                          [](int y) { return y < 2 * kH ? QColor(0, 255, 0) : QColor(Qt::white); }),
+            -1);
+        QCOMPARE(Editor().PictureWhopper->Image(), *whopper);
+    }
+
+    // A second press of Capture handled during a capture's waits does nothing: one
+    // capture, its two beeps, the right composite.
+    void pressDuringCaptureIgnored() {
+        Open(WritePage(QStringLiteral("bands.html"), BandsPage(7 * kH)));
+        bool pressed = false;
+        QTimer::singleShot(0, this, [&] {
+            Panel().CommandCapture->click();
+            pressed = true;
+        });
+        const int beeps = BeepCount();
+        Capture(QStringLiteral("2"));
+        QVERIFY(pressed);
+        QCOMPARE(BeepCount() - beeps, 2);
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(FirstWrongRow(*whopper, 0, 2 * kH, BandColor), -1);
+        VerifyWindowsBack();
+    }
+
+    // On a page whose own script keeps it busy for over a second at a time, the capture's
+    // marker is never in a grab and leaves the page once the page lets it.
+    void markerNeverStays() {
+        QString html = BandsPage(7 * kH);
+        html.replace(QStringLiteral("</body>"),
+                     QStringLiteral("<script>setInterval(() => { const t = Date.now();"
+                                    " while (Date.now() - t < 1200); }, 1300);</script></body>"));
+        Open(WritePage(QStringLiteral("busy.html"), html));
+        Capture(QStringLiteral("2"));
+        const auto whopper = LoadPicture(WhopperFilePath());
+        QVERIFY(whopper);
+        QCOMPARE(FirstWrongRow(*whopper, 0, 2 * kH, BandColor), -1);
+        for (int k = 1; k <= 2; ++k) {
+            const auto row = LoadPicture(RowFilePath(k));
+            QVERIFY(row);
+            QCOMPARE(FirstWrongRow(*row, 0, kH, [k](int y) { return BandColor((k - 1) * kH + y); }),
+                     -1);
+        }
+        const auto left = std::make_shared<int>(-1);
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < 10000) {
+            *left = -1;
+            Browser().WebBrowser1->page()->runJavaScript(
+                QStringLiteral("document.querySelectorAll('glimpa-frame-marker,"
+                               "glimpa-capture-spacer').length + Array.from("
+                               "document.querySelectorAll('style')).filter((s) =>"
+                               " s.textContent.includes('scrollbar')).length"),
+                [left](const QVariant& v) { *left = v.toInt(); });
+            QTRY_VERIFY_WITH_TIMEOUT(*left >= 0, 5000);
+            if (*left == 0) break;
+            QTest::qWait(100);
+        }
+        QCOMPARE(*left, 0);
     }
 };
 

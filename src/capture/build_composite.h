@@ -1,8 +1,16 @@
 #pragma once
 class Program;
 
+// How the assembly ended: built (converts to true), or stopped, and then whether a file
+// could not be written (rather than a row file missing or no rows at all).
+struct CompositeOutcome {
+    bool built = false;
+    bool notWritten = false;
+    explicit operator bool() const { return built; }
+};
+
 // Joins the row files 1.bmp … into the composite in the crop editor, writes it to
-// whopper.bmp and gives the crop result box a copy. Stops at its first failure (a row
-// file missing or unreadable, not one whole row to join, the write failing), leaving
-// whopper.bmp and the crop result as they were; true when it got to the end.
-bool BuildComposite(Program& program);
+// whopper.bmp and cropped.bmp and gives the crop result box the same picture. Stops at
+// its first failure (a row file missing or unreadable, not one whole row to join, a
+// write failing), leaving whopper.bmp and the crop result as they were.
+CompositeOutcome BuildComposite(Program& program);

@@ -1,5 +1,8 @@
 #include "capture/capture_command.h"
 
+#include <QDir>
+#include <QEventLoop>
+#include <QScopeGuard>
 #include <algorithm>
 
 #include "app/form0.h"
@@ -9,11 +12,14 @@
 #include "app/program.h"
 #include "capture/bounded_wait.h"
 #include "capture/build_composite.h"
+#include "capture/capture_engine.h"
+#include "capture/capture_shot.h"
 #include "capture/grab_screens.h"
-#include "capture/page_settle.h"
 #include "crop/form99.h"
 #include "platform/beep.h"
+#include "platform/message_box.h"
 #include "platform/mouse_pointer.h"
+#include "platform/program_folder.h"
 #include "platform/val.h"
 
 namespace {
@@ -31,9 +37,50 @@ bool CoversScreen(const Form0& browser, const ModuleVariables& v) {
            QRect(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
 }
 
+// The engine that works on the browser control, made on the first capture.
+CaptureEngine& EngineFor(QWebEngineView& view) {
+    auto* engine = view.findChild<CaptureEngine*>(QString(), Qt::FindDirectChildrenOnly);
+    if (!engine) engine = new CaptureEngine(view, &view);
+    return *engine;
+}
+
+// The page in the control as it looks, `rows` screens from the top, once it settled.
+// The handler waits here as it waits everywhere, letting other events run.
+QImage ShootPage(QWebEngineView& view, const ModuleVariables& v) {
+    ShotRequest request;
+    request.width = TwipsToPixels(v.Form99Width);
+    request.screenHeight = TwipsToPixels(v.Form99Height);
+    request.screens = v.RowsToCapture;
+    request.timeout = kPageBound;
+    CaptureEngine& engine = EngineFor(view);
+    QImage picture;
+    QEventLoop loop;
+    QObject::connect(&engine, &CaptureEngine::Finished, &loop, [&](const ShotResult& result) {
+        picture = result.picture;
+        loop.quit();
+    });
+    engine.Shoot(request);
+    loop.exec();
+    return picture;
+}
+
+void SayNotWritten() {
+    MsgBox(QStringLiteral("The capture could not be saved: Glimpa cannot write its picture "
+                          "files in the folder %1. The previous capture is kept.")
+               .arg(QDir::toNativeSeparators(AppPath())),
+           kMsgBoxExclamation, QStringLiteral("Glimpa"));
+}
+
 }  // namespace
 
 void CommandCapture_Click(Program& program) {
+    // A second press handled during a capture's waits would grab into the same files
+    // and boxes; it is ignored.
+    static bool running = false;
+    if (running) return;
+    running = true;
+    const auto done = qScopeGuard([] { running = false; });
+
     ModuleVariables& v = program.vars;
     Form0& browser = program.form0();
     Form1& panel = program.form1();
@@ -60,14 +107,15 @@ void CommandCapture_Click(Program& program) {
     const double tall = double(v.Form99Height) * v.RowsToCapture;
     if (tall >= 0) page.SetHeight(static_cast<Twips>(tall));
 
-    // The browser lays the page out again in the tall view and loads what came into
-    // sight. That is waited for once, here: moving the control afterwards changes
-    // nothing inside the browser, and each grab paints the window as it then stands.
-    bool grabbed = true;
+    // The engine lays the page out in the tall view as it looks at one screen, lets it
+    // load what came into sight and takes its picture once; each grab then cuts its
+    // screen from that picture as the control moves.
+    SetCaptureShot(QImage());
     if (v.RowsToCapture >= 1) {
         WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
-        WaitForPageSettled(page, kPageBound);
+        SetCaptureShot(ShootPage(page, v));
     }
+    bool grabbed = true;
     for (v.CurrentRow = 1; v.CurrentRow <= v.RowsToCapture; v.CurrentRow = v.CurrentRow + 1) {
         // A row that could not be written ends the grabs: a composite of it would show
         // an older capture's screen as new.
@@ -77,7 +125,8 @@ void CommandCapture_Click(Program& program) {
         }
     }
     LetPendingEventsRun();
-    if (grabbed) BuildComposite(program);
+    const CompositeOutcome composite = grabbed ? BuildComposite(program) : CompositeOutcome{};
+    const bool notWritten = !grabbed || composite.notWritten;
 
     SetScreenMousePointer(kPointerDefault);
     Beep();
@@ -86,5 +135,10 @@ void CommandCapture_Click(Program& program) {
     page.SetRect(0, 0, 7200, 5200);
     PlaceWindows(program);
     browser.PictureDummy->setVisible(false);
-    panel.CommandCrop->setEnabled(true);
+    // A capture that could not be written leaves the Crop button as it was: nothing new
+    // to crop.
+    if (notWritten)
+        SayNotWritten();
+    else
+        panel.CommandCrop->setEnabled(true);
 }

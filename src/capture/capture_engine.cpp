@@ -20,9 +20,10 @@ namespace {
 constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 
 // The tallest view the engine renders at once, in device pixels. Chromium's software
-// renderer draws views up to somewhat over 24,000 rows and leaves the rest of a taller
-// one blank; the browser and the view keep several copies of the view's pixels, so a
-// part of this height keeps the peak memory near the size of the picture.
+// renderer draws a 1920-wide view of 24,000 rows whole but leaves all below the first
+// screen of a 28,000-row one blank; and the browser and the view keep several copies of
+// the view's pixels, so a part of this height keeps the peak memory near the size of the
+// picture.
 constexpr int kPartRows = 8192;
 
 // How often an answer is asked for again while waiting.
@@ -34,6 +35,10 @@ constexpr int kFrameGraceMs = 3000;
 
 // The page gets this long to take the capture's changes back before the engine reports.
 constexpr int kRestoreMs = 1000;
+
+// Past the request's bound, this long without the page answering at all (a renderer
+// that hangs or died) ends the shot: every wait of the engine has an end.
+constexpr int kSilenceMs = 15000;
 
 int Device(double css, double scale) {
     return static_cast<int>(std::lround(css * scale));
@@ -98,6 +103,20 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
     run_->id = ++runs;
     run_->deadline = QDeadlineTimer(request.timeout);
     After(0, &CaptureEngine::Begin);
+    const int id = run_->id;
+    const auto bound = std::chrono::milliseconds(kSilenceMs) + request.timeout;
+    QTimer::singleShot(bound, this, [this, id] {
+        if (!Current(id)) return;
+        Run& r = *run_;
+        if (!r.viewSizeBefore.isEmpty() && !ownView_) view_->resize(r.viewSizeBefore);
+        view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+        if (r.picture.isNull())
+            return Fail(ShotStatus::LoadFailed, tr("The page stopped answering."));
+        ShotResult result{ShotStatus::NotSettled, std::move(r.picture),
+                          tr("The page stopped answering; the picture holds what was taken.")};
+        run_.reset();
+        Q_EMIT Finished(result);
+    });
 }
 
 bool CaptureEngine::Current(int id) const {

@@ -7,9 +7,8 @@
 #include "app/form0.h"
 #include "app/program.h"
 #include "capture/bounded_wait.h"
-#include "capture/page_settle.h"
+#include "capture/capture_shot.h"
 #include "capture/row_files.h"
-#include "platform/bitmap_file.h"
 #include "platform/twips.h"
 
 namespace {
@@ -19,9 +18,8 @@ namespace {
 constexpr WaitBound kRowFileBound(2000);
 
 // The browser window's own picture at screen size: exactly what it shows, with no
-// other window in it.
-QImage GrabBrowserWindow(Form0& browser, const ModuleVariables& v) {
-    const QRect screen(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
+// other window in it. Used when the capture engine left no picture of this band.
+QImage GrabBrowserWindow(Form0& browser, const QRect& screen) {
     return browser.grab(screen).toImage().convertToFormat(QImage::Format_RGB32);
 }
 
@@ -40,21 +38,26 @@ bool GrabScreens(Program& program) {
     const QString rowFile = RowFilePath(row);
     QFile::remove(rowFile);
 
-    // Moving the control changes nothing inside the browser (its view is as tall as all
-    // rows and was settled after it grew); the window repaints the moved control as it
-    // is grabbed. Pending events still run, as during any wait of the capture.
+    // The engine took the page as it looks (viewport heights kept, no scrollbar, fixed
+    // elements once) in one picture after the page settled; row k is its k-th band,
+    // the part of the control that this move brings into the window.
     LetPendingEventsRun();
 
+    const QRect screen(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
+    const QRect band = screen.translated(0, (k - 1) * screen.height());
+    const QImage& shot = CaptureShot();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const QImage screen = GrabBrowserWindow(browser, v);
-    clipboard->setImage(screen);
-    browser.PictureCapture->PaintPicture(screen, 0, 0);
+    const QImage grabbed =
+        shot.rect().contains(band) ? shot.copy(band) : GrabBrowserWindow(browser, screen);
+    clipboard->setImage(grabbed);
+    browser.PictureCapture->PaintPicture(grabbed, 0, 0);
 
     // The write either happens now or not at all; only a file that was written is
     // waited for, and never without end.
-    const bool written = SavePicture(browser.PictureCapture->Image(), rowFile) &&
+    const bool written = WriteCaptureFile(browser.PictureCapture->Image(), rowFile) &&
                          WaitForReadableFile(rowFile, kRowFileBound);
+    if (written && shot.rect().contains(band)) RememberRowFile(row, rowFile);
     page.SetLeft(0);
     return written;
 }

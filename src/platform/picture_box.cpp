@@ -32,8 +32,19 @@ void PictureBox::TwipsChanged() {
 void PictureBox::SetPicture(const QImage& picture) {
     picture_ = picture.convertToFormat(QImage::Format_RGB32);
     if (image_.isNull()) return;
+    // A picture that covers the whole box leaves no background to show: the drawing is
+    // the picture itself, shared until either is painted on.
+    if (AdoptImage(picture_)) return;
     image_.fill(background_);
     PaintPicture(picture_, 0, 0);
+}
+
+bool PictureBox::AdoptImage(const QImage& image) {
+    if (image_.isNull() || image.size() != image_.size() || image.format() != QImage::Format_RGB32)
+        return false;
+    image_ = image;
+    update();
+    return true;
 }
 
 void PictureBox::PaintPicture(const QImage& source, int x, int y, QRect sourceRect) {

@@ -20,6 +20,10 @@ class PictureBox : public Twipped<QWidget> {
     const QImage& Picture() const { return picture_; }
     void SetPicture(const QImage& picture);
 
+    // Takes `image` as the whole drawing, shared rather than copied, when it has the
+    // box's size; false (and nothing changed) otherwise.
+    bool AdoptImage(const QImage& image);
+
     // Draws the source rectangle of `source` (all of it when empty) at pixel (x, y),
     // at its own size, as a plain copy.
     void PaintPicture(const QImage& source, int x, int y, QRect sourceRect = {});
