@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImageReader>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
@@ -92,7 +93,7 @@ class ShotCliTest : public QObject {
 
     // Runs the program from the test folder with no display and no platform chosen: it
     // must find its own way to draw. The event loop keeps serving pages meanwhile.
-    Run Shot(const QStringList& arguments) {
+    Run Shot(const QStringList& arguments, const QString& program = QStringLiteral(GLIMPA_SHOT)) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name :
@@ -100,7 +101,7 @@ class ShotCliTest : public QObject {
             env.remove(QLatin1String(name));
         process.setProcessEnvironment(env);
         process.setWorkingDirectory(dir_.path());
-        process.start(QStringLiteral(GLIMPA_SHOT), arguments);
+        process.start(program, arguments);
         Run run;
         if (!process.waitForStarted()) return run;
         if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000)) {
@@ -226,6 +227,24 @@ class ShotCliTest : public QObject {
             QCOMPARE(said, QStringList());
         }
         if (geteuid() == 0) QCOMPARE(run.err.count(QLatin1String("sandbox is off")), 1);
+    }
+
+    // On a terminal the screens done are shown on one line, redrawn, and cleared at the
+    // end; the picture is the same.
+    void progressOnTerminal() {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty()) QSKIP("no script(1) to give the program a terminal");
+        const QString command =
+            QStringLiteral(GLIMPA_SHOT " --width 320 --height 100 bands300.html tty.png");
+        const Run run = Shot({"-qec", command, "/dev/null"}, script);
+        QCOMPARE(run.status, 0);
+        // script(1) hands everything the terminal showed to its standard output.
+        const QString shown = QString(run.out).remove(u'\r').remove(QStringLiteral("\x1b[K"));
+        QVERIFY2(shown.contains(QStringLiteral("screens 3 of 3")), qPrintable(run.out));
+        QVERIFY2(run.out.endsWith(QStringLiteral("\r\x1b[K")), qPrintable(run.out));
+        const QImage picture = QImageReader(Path("tty.png")).read();
+        QCOMPARE(picture.size(), QSize(320, 300));
+        QCOMPARE(FirstWrongRow(picture, Band), -1);
     }
 
     void loadFailed() {
