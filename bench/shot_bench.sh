@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # glimpa-shot against the browsers' own headless screenshots, cold starts, interleaved:
-# the 1920 x 6480 bands page, a long text page (about 15,000 px) and a 60,000 px page;
+# the 1920 x 6480 bands page, a long text page (about 16,900 px) and a 60,000 px page;
 # a batch of 20 local pages against 20 cold chromium runs; peak memory on the 60,000 px
 # page. Prints figures; needs `apt-get install chromium firefox-esr bc file time` (not
 # part of the set-up).
