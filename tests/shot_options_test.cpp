@@ -34,7 +34,7 @@ QString Describe(const ShotOptions& o) {
         .arg(o.batchFile, o.address, o.output);
 }
 
-const QString kDefaults = QStringLiteral("w=1920 h=1080 n=0 s=1 q=85 m=100000 t=30 j=1 b=");
+const QString kDefaults = QStringLiteral("w=1920 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=");
 
 QString Shoot(const QString& fields, const QString& address, const QString& output) {
     return QStringLiteral("shoot %1 [%2] [%3]").arg(fields, address, output);
@@ -60,24 +60,24 @@ class ShotOptionsTest : public QObject {
                            "--quality", "92",        "--progressive", "--max-height",
                            "5000",      "--timeout", "1.5",           page,
                            "a.jpeg"}
-            << shoot("w=1280 h=720 n=2.5 s=2 q=92p m=5000 t=1.5 j=1 b=", "a.jpeg");
+            << shoot("w=1280 h=720 n=2.5 s=2 q=92p m=5000 t=1.5 j=2 b=", "a.jpeg");
         QTest::newRow("values after =")
             << QStringList{"--width=800", "--screens=0.25", page, "x.bmp"}
-            << shoot("w=800 h=1080 n=0.25 s=1 q=85 m=100000 t=30 j=1 b=", "x.bmp");
+            << shoot("w=800 h=1080 n=0.25 s=1 q=85 m=100000 t=30 j=2 b=", "x.bmp");
         QTest::newRow("options after the arguments")
             << QStringList{page, "p.gif", "--height", "600"}
-            << shoot("w=1920 h=600 n=0 s=1 q=85 m=100000 t=30 j=1 b=", "p.gif");
+            << shoot("w=1920 h=600 n=0 s=1 q=85 m=100000 t=30 j=2 b=", "p.gif");
         QTest::newRow("single dash long option")
             << QStringList{"-width", "640", page, "p.png"}
-            << shoot("w=640 h=1080 n=0 s=1 q=85 m=100000 t=30 j=1 b=");
+            << shoot("w=640 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=");
         QTest::newRow("range ends")
             << QStringList{"--width",   "16", "--height",     "16384",   "--scale", "0.25",
                            "--quality", "1",  "--max-height", "1000000", page,      "p.png"}
-            << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=1 b=");
+            << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=2 b=");
         QTest::newRow("upper ends")
             << QStringList{"--width", "16384",        "--scale", "5",  "--quality",
                            "100",     "--max-height", "1",       page, "p.png"}
-            << shoot("w=16384 h=1080 n=0 s=5 q=100 m=1 t=30 j=1 b=");
+            << shoot("w=16384 h=1080 n=0 s=5 q=100 m=1 t=30 j=2 b=");
         QTest::newRow("-- before an output that looks like an option")
             << QStringList{"--", page, "-x.png"} << shoot(kDefaults, "-x.png");
         QTest::newRow("page file, upper-case ending")
@@ -87,6 +87,10 @@ class ShotOptionsTest : public QObject {
             << QStringList{"--batch", "list.txt", "--jobs", "3", "--width", "1024"}
             << QStringLiteral(
                    "shoot w=1024 h=1080 n=0 s=1 q=85 m=100000 t=30 j=3 b=list.txt [] []");
+        QTest::newRow("batch, default jobs")
+            << QStringList{"--batch=list.txt"}
+            << QStringLiteral(
+                   "shoot w=1920 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=list.txt [] []");
         QTest::newRow("help wins") << QStringList{"--width", "0", "--help"}
                                    << QStringLiteral("help ") + kDefaults + " [] []";
         QTest::newRow("-h") << QStringList{"-h"} << QStringLiteral("help ") + kDefaults + " [] []";

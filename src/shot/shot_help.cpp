@@ -26,7 +26,7 @@ Options:
                    (default 100000); an endless page stops there
   --timeout S      longest wait for load and settle, in seconds (default 30)
   --batch FILE     lines of "ADDRESS OUTPUT"; one browser serves them all
-  --jobs N         pages of a batch captured at once, 1 to 16 (default 1)
+  --jobs N         pages of a batch captured at once, 1 to 16 (default 2)
   -h, --help       display this help and exit
   --version        output version information and exit
 
@@ -58,7 +58,7 @@ Examples:
   glimpa-shot https://example.org/ page.png
   glimpa-shot --width 1280 --screens 3 --scale 2 https://example.org/ top.jpg
   glimpa-shot --quality 92 --progressive manual.html manual.jpg
-  glimpa-shot --batch pages.txt --jobs 2
+  glimpa-shot --batch pages.txt --jobs 4
 )");
 }
 

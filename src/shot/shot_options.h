@@ -24,7 +24,7 @@ struct ShotOptions {
     int maxHeight = 100000;
     double timeoutSeconds = 30;
     QString batchFile;  // empty: one page from ADDRESS and OUTPUT
-    int jobs = 1;
+    int jobs = 2;       // two pages at once keep both cores busy; more cost memory
 };
 
 // Options, or the one-line reason the command line is not usable.
