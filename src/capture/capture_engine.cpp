@@ -112,6 +112,8 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
         view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
         if (r.picture.isNull())
             return Fail(ShotStatus::LoadFailed, tr("The page stopped answering."));
+        for (int y = Device(r.done, r.request.scale); y < r.picture.height(); ++y)
+            std::memset(r.picture.scanLine(y), 0xff, r.picture.bytesPerLine());
         ShotResult result{ShotStatus::NotSettled, std::move(r.picture),
                           tr("The page stopped answering; the picture holds what was taken.")};
         run_.reset();
@@ -215,7 +217,9 @@ void CaptureEngine::Settle(int width, int height, void (CaptureEngine::*next)())
         run_->settled = false;
         return (this->*next)();
     }
-    Script(pagescripts::Settle(width, height), [this, next](const QVariant&) {
+    // At one screen only the layout is measured: one quiet frame is enough there.
+    const int quietFrames = height == run_->screen ? 1 : 2;
+    Script(pagescripts::Settle(width, height, quietFrames), [this, next](const QVariant&) {
         PollScript(pagescripts::Settled(), RemainingMs(), [this, next](bool done) {
             if (!done) run_->settled = false;
             (this->*next)();
@@ -278,7 +282,6 @@ void CaptureEngine::Grown() {
             return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
                                                     .arg(Device(r.width, r.request.scale))
                                                     .arg(Device(r.tall, r.request.scale)));
-        r.picture.fill(Qt::white);
         ShowFreshFrame();
     });
 }
@@ -329,6 +332,13 @@ void CaptureEngine::GrabPart() {
         const int bytes = std::min<qsizetype>(shot.bytesPerLine(), r.picture.bytesPerLine());
         for (int line = 0; line < copyRows; ++line)
             std::memcpy(r.picture.scanLine(y + line), shot.constScanLine(line), bytes);
+        // What the view could not give (a failed grab) is white, never stale memory.
+        for (int line = copyRows; line < rows; ++line)
+            std::memset(r.picture.scanLine(y + line), 0xff, r.picture.bytesPerLine());
+        if (shot.width() < width)
+            for (int line = 0; line < copyRows; ++line)
+                std::memset(r.picture.scanLine(y + line) + bytes, 0xff,
+                            r.picture.bytesPerLine() - bytes);
     }
     r.done = to;
     const int screens = (r.tall + r.screen - 1) / r.screen;

@@ -26,7 +26,7 @@ constexpr char kPrepare[] = R"JS(
 // sight is still loading or waiting to be decoded. Lazy images come into sight (and
 // start loading) only in a frame after the layout grew, hence the loop.
 constexpr char kSettle[] = R"JS(
-(function (width, height) {
+(function (width, height, quietFrames) {
     const state = { done: false };
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
@@ -47,9 +47,10 @@ constexpr char kSettle[] = R"JS(
         return performance.now() - (nav ? nav.loadEventEnd : 0);
     };
     (async () => {
-        // Quiet twice in a row: a script that watches for elements coming into sight
-        // (lazy loading by hand) is told only after the frame that showed them.
-        for (let quiet = 0; quiet < 2;) {
+        // Quiet twice in a row where images may come into sight: a script that watches
+        // for elements coming into sight (lazy loading by hand) is told only after the
+        // frame that showed them.
+        for (let quiet = 0; quiet < quietFrames;) {
             await frame();
             const sized = Math.abs(innerWidth - width) <= 1 && Math.abs(innerHeight - height) <= 1;
             const images = Array.from(document.images).filter(inSight);
@@ -69,7 +70,7 @@ constexpr char kSettle[] = R"JS(
         state.done = true;
     })();
     return true;
-})(%1, %2)
+})(%1, %2, %3)
 )JS";
 
 constexpr char kSettled[] = "window.glimpaSettle ? window.glimpaSettle.done : false";
@@ -93,8 +94,9 @@ constexpr char kMeasure[] = R"JS(
 })()
 )JS";
 
-// Heights: min- and max-heights that resolved differently in the tall view go back to
-// their one-screen values; then an element still taller or shorter than at one screen is
+// Heights: of the elements whose height changed in the tall view, min- and max-heights
+// that resolved differently go back to their one-screen values; then an element still
+// taller or shorter than at one screen is
 // pinned unless its content alone makes it so (it keeps its height with height:auto),
 // which is the case for the parents of pinned elements.
 constexpr char kPin[] = R"JS(
@@ -119,16 +121,17 @@ constexpr char kPin[] = R"JS(
         set(p.el, 'top', (p.top - (r.top + scrollY)) + 'px');
         set(p.el, 'left', (p.left - (r.left + scrollX)) + 'px');
     }
-    for (const [el, b] of g.before) {
-        if (!el.isConnected) continue;
-        const cs = getComputedStyle(el);
-        if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
-        if (cs.maxHeight !== b.max) set(el, 'max-height', b.max);
-    }
+    // Only an element whose height changed can need a pin: one pass of layout reads
+    // finds them, and only their styles are looked at.
     const changed = [];
     for (const [el, b] of g.before)
         if (el.isConnected && Math.abs(el.getBoundingClientRect().height - b.height) >= 0.5)
             changed.push([el, b]);
+    for (const [el, b] of changed) {
+        const cs = getComputedStyle(el);
+        if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
+        if (cs.maxHeight !== b.max) set(el, 'max-height', b.max);
+    }
     for (const [el, b] of changed) {
         const now = el.getBoundingClientRect().height;
         if (Math.abs(now - b.height) < 0.5) continue;
@@ -215,8 +218,8 @@ constexpr char kRestore[] = R"JS(
 QString Prepare() {
     return QString::fromLatin1(kPrepare);
 }
-QString Settle(int width, int height) {
-    return QString::fromLatin1(kSettle).arg(width).arg(height);
+QString Settle(int width, int height, int quietFrames) {
+    return QString::fromLatin1(kSettle).arg(width).arg(height).arg(quietFrames);
 }
 QString Settled() {
     return QString::fromLatin1(kSettled);

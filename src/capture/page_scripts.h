@@ -8,9 +8,10 @@ namespace pagescripts {
 // Hides the scrollbars, remembers the scroll position and goes to the top of the page.
 QString Prepare();
 
-// Starts the settle loop for a view of width x height CSS pixels; Settled() tells
-// when it is done.
-QString Settle(int width, int height);
+// Starts the settle loop for a view of width x height CSS pixels, done after
+// `quietFrames` frames in a row with nothing left to wait for; Settled() tells when it
+// is done.
+QString Settle(int width, int height, int quietFrames);
 QString Settled();
 
 // At one screen: remembers the heights of all elements and the places of the fixed
