@@ -1,0 +1,55 @@
+#include "shot/batch_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStringDecoder>
+#include <map>
+
+#include "export/picture_file.h"
+#include "shot/shot_options.h"
+
+BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
+    BatchList list;
+    std::map<QString, int> outputs;  // cleaned absolute path -> line
+    const QStringList lines = text.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int number = static_cast<int>(i) + 1;
+        const QString line = lines.at(i).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#')) continue;
+        const auto fail = [&](const QString& why) {
+            return BatchList{{}, QStringLiteral("line %1: %2").arg(number).arg(why)};
+        };
+        // The usual shell-like reading: spaces separate, double quotes keep together.
+        const QStringList fields = QProcess::splitCommand(line);
+        if (fields.size() != 2)
+            return fail(
+                QStringLiteral("ADDRESS OUTPUT expected, %1 field(s) found").arg(fields.size()));
+        QString error;
+        const std::optional<QUrl> url = AddressToUrl(fields.at(0), workingFolder, &error);
+        if (!url) return fail(error);
+        if (!PictureFormatForPath(fields.at(1)))
+            return fail(QStringLiteral("OUTPUT '%1' does not end in .bmp, .jpg, .jpeg, .gif "
+                                       "or .png")
+                            .arg(fields.at(1)));
+        const QString output = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(fields.at(1)));
+        if (const auto seen = outputs.find(output); seen != outputs.end())
+            return fail(QStringLiteral("OUTPUT '%1' is written by line %2 already")
+                            .arg(fields.at(1))
+                            .arg(seen->second));
+        outputs.emplace(output, number);
+        list.pages.push_back(BatchPage{number, *url, output});
+    }
+    if (list.pages.empty()) list.error = QStringLiteral("no pages in the batch");
+    return list;
+}
+
+BatchList ReadBatchFile(const QString& path, const QString& workingFolder) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, QStringLiteral("cannot read the batch file: %1").arg(file.errorString())};
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString text = utf8(file.readAll());
+    if (utf8.hasError()) return {{}, QStringLiteral("the batch file is not UTF-8 text")};
+    return ParseBatchText(text, workingFolder);
+}

@@ -1,0 +1,89 @@
+// glimpa-shot: a whole web page in one picture file, from the command line, no display
+// needed.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTimer>
+#include <cstdio>
+
+#include "capture/browser_rendering.h"
+#include "shot/batch_file.h"
+#include "shot/headless_start.h"
+#include "shot/shot_help.h"
+#include "shot/shot_options.h"
+#include "shot/shot_runner.h"
+
+namespace {
+
+int Usage(const QString& why) {
+    std::fprintf(stderr, "glimpa-shot: %s\nTry 'glimpa-shot --help' for more information.\n",
+                 qPrintable(why));
+    return static_cast<int>(ShotExit::BadUsage);
+}
+
+// Qt and the browser talk a lot about themselves; the user gets our lines and real
+// errors only.
+void KeepQuiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "glimpa-shot: %s\n", qPrintable(message));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+
+    // Everything is checked before a browser starts: a mistake costs nothing.
+    const ParsedShotOptions parsed = ParseShotOptions(arguments);
+    if (!parsed.options) return Usage(parsed.error);
+    const ShotOptions& o = *parsed.options;
+    if (o.action == ShotAction::Help) {
+        std::fputs(qPrintable(ShotHelpText()), stdout);
+        return 0;
+    }
+    if (o.action == ShotAction::Version) {
+        std::printf("%s\n", qPrintable(ShotVersionText()));
+        return 0;
+    }
+    std::vector<ShotPage> pages;
+    if (!o.batchFile.isEmpty()) {
+        const BatchList batch = ReadBatchFile(o.batchFile, QDir::currentPath());
+        if (!batch.error.isEmpty())
+            return Usage(QStringLiteral("%1: %2").arg(o.batchFile, batch.error));
+        for (const BatchPage& p : batch.pages) pages.push_back(ShotPage{p.address, p.output});
+    } else {
+        pages.push_back(ShotPage{*AddressToUrl(o.address, QDir::currentPath()), o.output});
+    }
+
+    qInstallMessageHandler(KeepQuiet);
+    DrawOffscreenWithoutDisplay();
+    if (TurnSandboxOffAsRoot())
+        std::fputs("glimpa-shot: running as root: the browser's sandbox is off\n", stderr);
+    DrawBrowserInMemory();
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Qt must not read our arguments as its own (-platform, -style ...).
+    int qtArgc = 1;
+    char* qtArgv[] = {argv[0], nullptr};
+    QApplication app(qtArgc, qtArgv);
+    app.setApplicationName(QStringLiteral("glimpa-shot"));
+
+    ShotSettings settings;
+    settings.request.width = o.width;
+    settings.request.screenHeight = o.height;
+    settings.request.screens = o.screens;
+    settings.request.scale = o.scale;
+    settings.request.maxHeight = o.maxHeight;
+    settings.request.timeout =
+        std::chrono::milliseconds(static_cast<long long>(o.timeoutSeconds * 1000.0 + 0.5));
+    settings.jpeg = JpegChoice{o.quality, o.progressive};
+    settings.jobs = o.jobs;
+    settings.showProgress = isatty(STDERR_FILENO) == 1;
+
+    ShotRunner runner(std::move(pages), settings);
+    QObject::connect(&runner, &ShotRunner::Done, &app,
+                     [](ShotExit status) { QCoreApplication::exit(static_cast<int>(status)); });
+    QTimer::singleShot(0, &runner, &ShotRunner::Start);
+    return app.exec();
+}

@@ -1,0 +1,67 @@
+#include "shot/shot_help.h"
+
+#include "shot/project_version.h"
+
+QString ShotHelpText() {
+    return QStringLiteral(
+        R"(Usage: glimpa-shot [OPTION]... ADDRESS OUTPUT
+  or:  glimpa-shot [OPTION]... --batch FILE
+Capture a whole web page, the part below the bottom of the screen too, into one
+picture file. Needs no display: without one it draws off screen.
+
+  ADDRESS          http(s)/file address, or a path to a local .htm/.html/.mht file
+  OUTPUT           picture file; the ending picks the format: .bmp .jpg .jpeg .gif
+                   .png (BMP 24-bit; GIF 256 colours at most; PNG lossless)
+
+Options:
+  --width PX       viewport width in CSS pixels, 16 to 16384 (default 1920)
+  --height PX      one screen's height in CSS pixels, 16 to 16384 (default 1080)
+  --screens N      N screens from the top (fractions allowed); default: the whole
+                   page
+  --scale F        device pixel ratio, 0.25 to 5, e.g. 2 for a sharp double-size
+                   picture (default 1)
+  --quality Q      JPEG quality 1..100 (default 85)
+  --progressive    write a progressive JPEG
+  --max-height PX  the tallest picture it makes, in picture pixels, up to 1000000
+                   (default 100000); an endless page stops there
+  --timeout S      longest wait for load and settle, in seconds (default 30)
+  --batch FILE     lines of "ADDRESS OUTPUT"; one browser serves them all
+  --jobs N         pages of a batch captured at once, 1 to 16 (default 2)
+  -h, --help       display this help and exit
+  --version        output version information and exit
+
+The picture is the viewport width by the page's full height (or N screens), both
+times the scale. The file is replaced only once the new picture is complete; a
+failed run leaves an existing file as it was. While standard error is a terminal,
+the screens done of the total are shown there.
+
+In a batch file, blank lines and lines starting with '#' are skipped; an address
+or output with spaces is put in double quotes. Relative paths, there as on the
+command line, are taken from the current folder. One page that fails does not
+stop the others. The options on the command line apply to every page.
+
+Exit status:
+  0  the picture was written (in a batch: every picture was)
+  2  bad usage: an unknown option, a value out of range, an address that is not
+     http(s)/file or a page file, an output with an unknown ending; nothing is
+     loaded
+  3  the page failed to load; nothing is written
+  4  the page did not settle in time; the picture is written as the page then
+     stood, with a warning
+  5  the page is taller than --max-height; the picture is written down to that
+     height, with a warning
+  6  the picture file could not be written; an existing file is left as it was
+In a batch: the status of the first page that failed (3 or 6), else of the first
+page written with a warning (4 or 5), else 0.
+
+Examples:
+  glimpa-shot https://example.org/ page.png
+  glimpa-shot --width 1280 --screens 3 --scale 2 https://example.org/ top.jpg
+  glimpa-shot --quality 92 --progressive manual.html manual.jpg
+  glimpa-shot --batch pages.txt --jobs 4
+)");
+}
+
+QString ShotVersionText() {
+    return QStringLiteral("glimpa-shot " GLIMPA_VERSION);
+}

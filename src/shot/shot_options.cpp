@@ -1,0 +1,195 @@
+#include "shot/shot_options.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QRegularExpression>
+#include <cmath>
+
+namespace {
+
+// Limits: the browser will not lay out a view outside these sizes sensibly, and no
+// machine holds a picture much beyond a million rows at desktop width.
+constexpr int kMinViewport = 16;
+constexpr int kMaxViewport = 16384;
+constexpr double kMinScale = 0.25;
+constexpr double kMaxScale = 5;
+constexpr int kMaxPictureHeight = 1000000;
+constexpr double kMaxScreens = 100000;
+constexpr double kMaxTimeoutSeconds = 86400;
+constexpr int kMaxJobs = 16;
+
+std::optional<int> WholeIn(const QString& text, int low, int high) {
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    if (!ok || value < low || value > high) return std::nullopt;
+    return value;
+}
+
+// Greater than `low` (or equal when `lowIncluded`), at most `high`, and finite.
+std::optional<double> NumberIn(const QString& text, double low, bool lowIncluded, double high) {
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    if (!ok || !std::isfinite(value)) return std::nullopt;
+    if (value < low || (!lowIncluded && value == low) || value > high) return std::nullopt;
+    return value;
+}
+
+QString Bad(const QString& option, const QString& value, const QString& want) {
+    return QStringLiteral("--%1: '%2' is not %3").arg(option, value, want);
+}
+
+}  // namespace
+
+ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    const QCommandLineOption width(QStringLiteral("width"), {}, QStringLiteral("PX"));
+    const QCommandLineOption height(QStringLiteral("height"), {}, QStringLiteral("PX"));
+    const QCommandLineOption screens(QStringLiteral("screens"), {}, QStringLiteral("N"));
+    const QCommandLineOption scale(QStringLiteral("scale"), {}, QStringLiteral("F"));
+    const QCommandLineOption quality(QStringLiteral("quality"), {}, QStringLiteral("Q"));
+    const QCommandLineOption progressive(QStringLiteral("progressive"));
+    const QCommandLineOption maxHeight(QStringLiteral("max-height"), {}, QStringLiteral("PX"));
+    const QCommandLineOption timeout(QStringLiteral("timeout"), {}, QStringLiteral("S"));
+    const QCommandLineOption batch(QStringLiteral("batch"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption jobs(QStringLiteral("jobs"), {}, QStringLiteral("N"));
+    parser.addOptions({help, version, width, height, screens, scale, quality, progressive,
+                       maxHeight, timeout, batch, jobs});
+
+    // The parser takes the first entry as the program's name.
+    if (!parser.parse(QStringList{QStringLiteral("glimpa-shot")} + arguments))
+        return {std::nullopt, parser.errorText()};
+
+    ShotOptions o;
+    if (parser.isSet(help)) {
+        o.action = ShotAction::Help;
+        return {o, {}};
+    }
+    if (parser.isSet(version)) {
+        o.action = ShotAction::Version;
+        return {o, {}};
+    }
+
+    const QString pixels = QStringLiteral("a whole number of pixels from %1 to %2");
+    if (parser.isSet(width)) {
+        const auto v = WholeIn(parser.value(width), kMinViewport, kMaxViewport);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("width"), parser.value(width),
+                                      pixels.arg(kMinViewport).arg(kMaxViewport))};
+        o.width = *v;
+    }
+    if (parser.isSet(height)) {
+        const auto v = WholeIn(parser.value(height), kMinViewport, kMaxViewport);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("height"), parser.value(height),
+                                      pixels.arg(kMinViewport).arg(kMaxViewport))};
+        o.height = *v;
+    }
+    if (parser.isSet(screens)) {
+        const auto v = NumberIn(parser.value(screens), 0, false, kMaxScreens);
+        if (!v)
+            return {
+                std::nullopt,
+                Bad(QStringLiteral("screens"), parser.value(screens),
+                    QStringLiteral("a number of screens above 0 and up to %1").arg(kMaxScreens))};
+        o.screens = *v;
+    }
+    if (parser.isSet(scale)) {
+        const auto v = NumberIn(parser.value(scale), kMinScale, true, kMaxScale);
+        if (!v)
+            return {
+                std::nullopt,
+                Bad(QStringLiteral("scale"), parser.value(scale),
+                    QStringLiteral("a pixel ratio from %1 to %2").arg(kMinScale).arg(kMaxScale))};
+        o.scale = *v;
+    }
+    if (parser.isSet(quality)) {
+        const auto v = WholeIn(parser.value(quality), 1, 100);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("quality"), parser.value(quality),
+                                      QStringLiteral("a whole number from 1 to 100"))};
+        o.quality = *v;
+    }
+    o.progressive = parser.isSet(progressive);
+    if (parser.isSet(maxHeight)) {
+        const auto v = WholeIn(parser.value(maxHeight), 1, kMaxPictureHeight);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("max-height"), parser.value(maxHeight),
+                                      pixels.arg(1).arg(kMaxPictureHeight))};
+        o.maxHeight = *v;
+    }
+    if (parser.isSet(timeout)) {
+        const auto v = NumberIn(parser.value(timeout), 0, false, kMaxTimeoutSeconds);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("timeout"), parser.value(timeout),
+                                      QStringLiteral("a number of seconds above 0 and up to %1")
+                                          .arg(kMaxTimeoutSeconds))};
+        o.timeoutSeconds = *v;
+    }
+    if (parser.isSet(jobs)) {
+        if (!parser.isSet(batch))
+            return {std::nullopt, QStringLiteral("--jobs: only a batch runs pages at once")};
+        const auto v = WholeIn(parser.value(jobs), 1, kMaxJobs);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("jobs"), parser.value(jobs),
+                                      QStringLiteral("a whole number from 1 to %1").arg(kMaxJobs))};
+        o.jobs = *v;
+    }
+
+    const QStringList positional = parser.positionalArguments();
+    if (parser.isSet(batch)) {
+        o.batchFile = parser.value(batch);
+        if (o.batchFile.isEmpty()) return {std::nullopt, QStringLiteral("--batch: no file named")};
+        if (!positional.isEmpty())
+            return {std::nullopt,
+                    QStringLiteral("with --batch, addresses and outputs come from the file, "
+                                   "not the command line")};
+        return {o, {}};
+    }
+    if (positional.size() < 2)
+        return {std::nullopt, positional.isEmpty() ? QStringLiteral("ADDRESS and OUTPUT missing")
+                                                   : QStringLiteral("OUTPUT missing")};
+    if (positional.size() > 2)
+        return {std::nullopt,
+                QStringLiteral("one ADDRESS and one OUTPUT only; '%1' is one too many")
+                    .arg(positional.at(2))};
+    o.address = positional.at(0);
+    o.output = positional.at(1);
+    QString error;
+    if (!AddressToUrl(o.address, QDir::currentPath(), &error)) return {std::nullopt, error};
+    if (!PictureFormatForPath(o.output))
+        return {std::nullopt, QStringLiteral("OUTPUT '%1' does not end in .bmp, .jpg, .jpeg, "
+                                             ".gif or .png")
+                                  .arg(o.output)};
+    return {o, {}};
+}
+
+std::optional<QUrl> AddressToUrl(const QString& address, const QString& workingFolder,
+                                 QString* error) {
+    static const QRegularExpression scheme(QStringLiteral("^([A-Za-z][A-Za-z0-9+.-]*):"));
+    const QRegularExpressionMatch match = scheme.match(address);
+    const auto fail = [&](const QString& why) -> std::optional<QUrl> {
+        if (error) *error = why;
+        return std::nullopt;
+    };
+    if (match.hasMatch()) {
+        const QString name = match.captured(1).toLower();
+        const QUrl url(address, QUrl::TolerantMode);
+        if (name != u"http" && name != u"https" && name != u"file")
+            return fail(QStringLiteral("ADDRESS '%1': only http, https and file addresses "
+                                       "can be captured")
+                            .arg(address));
+        if (!url.isValid() || (name != u"file" && url.host().isEmpty()) ||
+            (name == u"file" && url.path().isEmpty()))
+            return fail(QStringLiteral("ADDRESS '%1' is not a usable address").arg(address));
+        return url;
+    }
+    const QString lower = address.toLower();
+    if (!lower.endsWith(u".htm") && !lower.endsWith(u".html") && !lower.endsWith(u".mht"))
+        return fail(QStringLiteral("ADDRESS '%1' is neither an http(s) or file address nor a "
+                                   ".htm, .html or .mht file")
+                        .arg(address));
+    return QUrl::fromLocalFile(QDir::cleanPath(QDir(workingFolder).absoluteFilePath(address)));
+}

@@ -1,0 +1,190 @@
+#include "shot/shot_runner.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QThreadPool>
+#include <QWebEngineProfile>
+#include <cstdio>
+
+namespace {
+
+QString Seconds(std::chrono::milliseconds ms) {
+    return QString::number(static_cast<double>(ms.count()) / 1000.0, 'g', 6);
+}
+
+// Checks that need no browser: a page file that is not there, an output folder that
+// is not there. Empty when the page may go ahead.
+QString MissingBeforeLoad(const ShotPage& page, ShotExit& exit) {
+    if (page.address.isLocalFile() && !QFileInfo(page.address.toLocalFile()).isFile()) {
+        exit = ShotExit::LoadFailed;
+        return QStringLiteral("%1: no such page file").arg(page.address.toLocalFile());
+    }
+    const QFileInfo folder(QFileInfo(page.output).absolutePath());
+    if (!folder.isDir()) {
+        exit = ShotExit::WriteFailed;
+        return QStringLiteral("%1: cannot write the picture: no folder %2")
+            .arg(page.output, QDir::toNativeSeparators(folder.filePath()));
+    }
+    return {};
+}
+
+}  // namespace
+
+struct ShotRunner::Engine {
+    std::unique_ptr<CaptureEngine> engine;
+    size_t page = 0;
+    bool busy = false;
+};
+
+ShotRunner::ShotRunner(std::vector<ShotPage> pages, ShotSettings settings, QObject* parent)
+    : QObject(parent),
+      pages_(std::move(pages)),
+      settings_(settings),
+      exits_(pages_.size(), ShotExit::Written) {}
+
+ShotRunner::~ShotRunner() {
+    // The views go before the profile they render with.
+    engines_.clear();
+}
+
+void ShotRunner::Start() {
+    if (pages_.empty()) {
+        Q_EMIT Done(ShotExit::Written);
+        return;
+    }
+    Dispatch();
+}
+
+ShotRunner::Engine* ShotRunner::IdleEngine() {
+    for (auto& e : engines_)
+        if (!e->busy) return e.get();
+    if (engines_.size() >= static_cast<size_t>(std::max(1, settings_.jobs))) return nullptr;
+    // The browser starts with the first page that needs it, not before: a run whose
+    // pages all fail their checks ends at once.
+    if (!profile_) profile_ = std::make_unique<QWebEngineProfile>();  // off the record
+    auto slot = std::make_unique<Engine>();
+    slot->engine = std::make_unique<CaptureEngine>(profile_.get());
+    Engine& e = *slot;
+    connect(e.engine.get(), &CaptureEngine::Progress, this,
+            [this, &e](int done, int total) { ShowProgress(e.page, done, total); });
+    connect(e.engine.get(), &CaptureEngine::Finished, this,
+            [this, &e](const ShotResult& result) { Captured(e, result); });
+    engines_.push_back(std::move(slot));
+    return &e;
+}
+
+void ShotRunner::Dispatch() {
+    while (nextPage_ < pages_.size()) {
+        const size_t page = nextPage_;
+        ShotExit exit = ShotExit::Written;
+        const QString missing = MissingBeforeLoad(pages_[page], exit);
+        if (!missing.isEmpty()) {
+            ++nextPage_;
+            Say(missing);
+            EndPage(page, exit);
+            continue;
+        }
+        Engine* engine = IdleEngine();
+        if (!engine) return;
+        ++nextPage_;
+        engine->page = page;
+        engine->busy = true;
+        ShotRequest request = settings_.request;
+        request.address = pages_[page].address;
+        engine->engine->Shoot(request);
+    }
+}
+
+void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
+    const size_t page = engine.page;
+    const QString address = pages_[page].address.toDisplayString();
+    if (result.status == ShotStatus::LoadFailed || result.status == ShotStatus::Busy ||
+        result.picture.isNull()) {
+        Say(QStringLiteral("%1: the page failed to load%2")
+                .arg(address,
+                     result.detail.isEmpty() ? QString() : QStringLiteral(": ") + result.detail));
+        engine.busy = false;
+        EndPage(page, ShotExit::LoadFailed);
+        Dispatch();
+        return;
+    }
+    // The picture is encoded on a worker thread: the engine moves on to the next page
+    // meanwhile, and the event loop keeps the other engines going.
+    const QImage picture = result.picture;
+    const ShotPage target = pages_[page];
+    const JpegChoice jpeg = settings_.jpeg;
+    const ShotStatus status = result.status;
+    const QString detail = result.detail;
+    QThreadPool::globalInstance()->start([this, page, picture, target, jpeg, status, detail] {
+        const auto format = PictureFormatForPath(target.output);
+        const bool ok = format && WritePictureFile(picture, target.output, *format, jpeg);
+        QMetaObject::invokeMethod(
+            this, [this, page, status, detail, ok] { Written(page, status, detail, ok); },
+            Qt::QueuedConnection);
+    });
+    engine.busy = false;
+    Dispatch();
+}
+
+void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail, bool ok) {
+    const ShotPage& target = pages_[page];
+    const QString address = target.address.toDisplayString();
+    const QString more = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
+    if (!ok) {
+        Say(QStringLiteral("%1: cannot write the picture; an existing file is left as it was")
+                .arg(target.output));
+        EndPage(page, ShotExit::WriteFailed);
+        return;
+    }
+    switch (status) {
+        case ShotStatus::NotSettled:
+            Say(QStringLiteral("warning: %1: the page did not settle within %2 s; %3 shows it "
+                               "as it then stood%4")
+                    .arg(address, Seconds(settings_.request.timeout), target.output, more));
+            EndPage(page, ShotExit::NotSettled);
+            return;
+        case ShotStatus::CutAtMaxHeight:
+            Say(QStringLiteral("warning: %1: the page is taller than %2 px; %3 holds its top "
+                               "%2 px%4")
+                    .arg(address)
+                    .arg(settings_.request.maxHeight)
+                    .arg(target.output, more));
+            EndPage(page, ShotExit::CutAtMaxHeight);
+            return;
+        default:
+            EndPage(page, ShotExit::Written);
+            return;
+    }
+}
+
+void ShotRunner::EndPage(size_t page, ShotExit exit) {
+    exits_[page] = exit;
+    if (++ended_ == pages_.size()) {
+        Say({});
+        Q_EMIT Done(BatchExit(exits_));
+    }
+}
+
+void ShotRunner::ShowProgress(size_t page, int done, int total) {
+    if (!settings_.showProgress) return;
+    QString line = QStringLiteral("screens %1 of %2").arg(done).arg(total);
+    if (pages_.size() > 1)
+        line = QStringLiteral("page %1 of %2 (%3 ended): %4")
+                   .arg(page + 1)
+                   .arg(pages_.size())
+                   .arg(ended_)
+                   .arg(line);
+    std::fprintf(stderr, "\r\033[K%s", qPrintable(line));
+    std::fflush(stderr);
+    progressShown_ = true;
+}
+
+void ShotRunner::Say(const QString& line) {
+    // A message starts on a clean line, the progress line is drawn again by the next step.
+    if (progressShown_) {
+        std::fputs("\r\033[K", stderr);
+        progressShown_ = false;
+    }
+    if (!line.isEmpty()) std::fprintf(stderr, "glimpa-shot: %s\n", qPrintable(line));
+    std::fflush(stderr);
+}

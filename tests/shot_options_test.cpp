@@ -1,0 +1,328 @@
+// glimpa-shot's command line without a browser: every option read or refused, the
+// addresses it takes, the batch file's lines, and the status of a batch.
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "shot/project_version.h"
+
+#include "shot/batch_file.h"
+#include "shot/shot_exit.h"
+#include "shot/shot_help.h"
+#include "shot/shot_options.h"
+
+Q_DECLARE_METATYPE(ShotExit)
+
+namespace {
+
+// Every field in one line, so that a table row states the whole outcome.
+QString Describe(const ShotOptions& o) {
+    const char* action = o.action == ShotAction::Help      ? "help"
+                         : o.action == ShotAction::Version ? "version"
+                                                           : "shoot";
+    return QStringLiteral("%1 w=%2 h=%3 n=%4 s=%5 q=%6%7 m=%8 t=%9 j=%10 b=%11 [%12] [%13]")
+        .arg(QLatin1String(action))
+        .arg(o.width)
+        .arg(o.height)
+        .arg(o.screens)
+        .arg(o.scale)
+        .arg(o.quality)
+        .arg(o.progressive ? QStringLiteral("p") : QString())
+        .arg(o.maxHeight)
+        .arg(o.timeoutSeconds)
+        .arg(o.jobs)
+        .arg(o.batchFile, o.address, o.output);
+}
+
+const QString kDefaults = QStringLiteral("w=1920 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=");
+
+QString Shoot(const QString& fields, const QString& address, const QString& output) {
+    return QStringLiteral("shoot %1 [%2] [%3]").arg(fields, address, output);
+}
+
+}  // namespace
+
+class ShotOptionsTest : public QObject {
+    Q_OBJECT
+
+  private Q_SLOTS:
+    void options_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("outcome");  // Describe() or "error: <part of the message>"
+        const QString page = QStringLiteral("https://example.org/");
+        const auto shoot = [&](const QString& fields, const QString& output = "p.png") {
+            return Shoot(fields, page, output);
+        };
+        QTest::newRow("defaults") << QStringList{page, "p.png"} << shoot(kDefaults);
+        QTest::newRow("every option, separate values")
+            << QStringList{"--width",   "1280",      "--height",      "720",
+                           "--screens", "2.5",       "--scale",       "2",
+                           "--quality", "92",        "--progressive", "--max-height",
+                           "5000",      "--timeout", "1.5",           page,
+                           "a.jpeg"}
+            << shoot("w=1280 h=720 n=2.5 s=2 q=92p m=5000 t=1.5 j=2 b=", "a.jpeg");
+        QTest::newRow("values after =")
+            << QStringList{"--width=800", "--screens=0.25", page, "x.bmp"}
+            << shoot("w=800 h=1080 n=0.25 s=1 q=85 m=100000 t=30 j=2 b=", "x.bmp");
+        QTest::newRow("options after the arguments")
+            << QStringList{page, "p.gif", "--height", "600"}
+            << shoot("w=1920 h=600 n=0 s=1 q=85 m=100000 t=30 j=2 b=", "p.gif");
+        QTest::newRow("single dash long option")
+            << QStringList{"-width", "640", page, "p.png"}
+            << shoot("w=640 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=");
+        QTest::newRow("range ends")
+            << QStringList{"--width",   "16", "--height",     "16384",   "--scale", "0.25",
+                           "--quality", "1",  "--max-height", "1000000", page,      "p.png"}
+            << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=2 b=");
+        QTest::newRow("upper ends")
+            << QStringList{"--width", "16384",        "--scale", "5",  "--quality",
+                           "100",     "--max-height", "1",       page, "p.png"}
+            << shoot("w=16384 h=1080 n=0 s=5 q=100 m=1 t=30 j=2 b=");
+        QTest::newRow("-- before an output that looks like an option")
+            << QStringList{"--", page, "-x.png"} << shoot(kDefaults, "-x.png");
+        QTest::newRow("page file, upper-case ending")
+            << QStringList{"docs/Manual.HTML", "m.PNG"}
+            << Shoot(kDefaults, "docs/Manual.HTML", "m.PNG");
+        QTest::newRow("batch")
+            << QStringList{"--batch", "list.txt", "--jobs", "3", "--width", "1024"}
+            << QStringLiteral(
+                   "shoot w=1024 h=1080 n=0 s=1 q=85 m=100000 t=30 j=3 b=list.txt [] []");
+        QTest::newRow("batch, default jobs")
+            << QStringList{"--batch=list.txt"}
+            << QStringLiteral(
+                   "shoot w=1920 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=list.txt [] []");
+        QTest::newRow("help wins") << QStringList{"--width", "0", "--help"}
+                                   << QStringLiteral("help ") + kDefaults + " [] []";
+        QTest::newRow("-h") << QStringList{"-h"} << QStringLiteral("help ") + kDefaults + " [] []";
+        QTest::newRow("version") << QStringList{"--version"}
+                                 << QStringLiteral("version ") + kDefaults + " [] []";
+
+        const auto error = [](const char* part) { return QStringLiteral("error: ") + part; };
+        QTest::newRow("nothing") << QStringList{} << error("ADDRESS and OUTPUT missing");
+        QTest::newRow("no output") << QStringList{page} << error("OUTPUT missing");
+        QTest::newRow("three arguments")
+            << QStringList{page, "a.png", "b.png"} << error("'b.png' is one too many");
+        QTest::newRow("unknown option")
+            << QStringList{"--wdith", "5", page, "p.png"} << error("Unknown option 'wdith'");
+        QTest::newRow("value missing")
+            << QStringList{page, "p.png", "--width"} << error("Missing value after '--width'");
+        QTest::newRow("width letters") << QStringList{"--width", "wide", page, "p.png"}
+                                       << error("--width: 'wide' is not a whole number");
+        QTest::newRow("width fraction")
+            << QStringList{"--width", "100.5", page, "p.png"} << error("--width: '100.5'");
+        QTest::newRow("width too small")
+            << QStringList{"--width", "15", page, "p.png"} << error("from 16 to 16384");
+        QTest::newRow("height too large")
+            << QStringList{"--height", "16385", page, "p.png"} << error("--height: '16385'");
+        QTest::newRow("height negative")
+            << QStringList{"--height=-5", page, "p.png"} << error("--height: '-5'");
+        QTest::newRow("screens zero") << QStringList{"--screens", "0", page, "p.png"}
+                                      << error("--screens: '0' is not a number of screens above 0");
+        QTest::newRow("screens nan")
+            << QStringList{"--screens", "nan", page, "p.png"} << error("--screens: 'nan'");
+        QTest::newRow("screens inf")
+            << QStringList{"--screens", "inf", page, "p.png"} << error("--screens: 'inf'");
+        QTest::newRow("scale too small") << QStringList{"--scale", "0.2", page, "p.png"}
+                                         << error("--scale: '0.2' is not a pixel ratio");
+        QTest::newRow("scale too large")
+            << QStringList{"--scale", "5.01", page, "p.png"} << error("--scale: '5.01'");
+        QTest::newRow("quality 0") << QStringList{"--quality", "0", page, "p.jpg"}
+                                   << error("--quality: '0' is not a whole number from 1 to 100");
+        QTest::newRow("quality 101")
+            << QStringList{"--quality", "101", page, "p.jpg"} << error("--quality: '101'");
+        QTest::newRow("max-height 0")
+            << QStringList{"--max-height", "0", page, "p.png"} << error("--max-height: '0'");
+        QTest::newRow("max-height too large")
+            << QStringList{"--max-height", "1000001", page, "p.png"} << error("--max-height");
+        QTest::newRow("timeout 0") << QStringList{"--timeout", "0", page, "p.png"}
+                                   << error("--timeout: '0' is not a number of seconds");
+        QTest::newRow("timeout empty")
+            << QStringList{"--timeout=", page, "p.png"} << error("--timeout: ''");
+        QTest::newRow("jobs without batch")
+            << QStringList{"--jobs", "2", page, "p.png"} << error("--jobs: only a batch");
+        QTest::newRow("jobs 0") << QStringList{"--batch", "l.txt", "--jobs", "0"}
+                                << error("--jobs: '0'");
+        QTest::newRow("jobs 17") << QStringList{"--batch", "l.txt", "--jobs", "17"}
+                                 << error("--jobs: '17'");
+        QTest::newRow("batch with arguments")
+            << QStringList{"--batch", "l.txt", page, "p.png"} << error("with --batch");
+        QTest::newRow("output without ending")
+            << QStringList{page, "picture"} << error("OUTPUT 'picture' does not end in");
+        QTest::newRow("output tif") << QStringList{page, "p.tif"} << error("OUTPUT 'p.tif'");
+        QTest::newRow("output ending in folder")
+            << QStringList{page, "a.png/b"} << error("OUTPUT 'a.png/b'");
+        QTest::newRow("ftp address") << QStringList{"ftp://example.org/x.html", "p.png"}
+                                     << error("only http, https and file addresses");
+        QTest::newRow("http without host")
+            << QStringList{"http:///x", "p.png"} << error("is not a usable address");
+        QTest::newRow("bare host name")
+            << QStringList{"example.org", "p.png"} << error("neither an http(s) or file address");
+        QTest::newRow("page file of another kind")
+            << QStringList{"notes.txt", "p.png"} << error("'notes.txt' is neither");
+    }
+    void options() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, outcome);
+        const ParsedShotOptions parsed = ParseShotOptions(arguments);
+        if (outcome.startsWith(u"error: ")) {
+            QVERIFY2(!parsed.options, qPrintable(parsed.options ? Describe(*parsed.options) : ""));
+            QVERIFY2(parsed.error.contains(outcome.mid(7)), qPrintable(parsed.error));
+        } else {
+            QVERIFY2(parsed.options, qPrintable(parsed.error));
+            QCOMPARE(Describe(*parsed.options), outcome);
+        }
+    }
+
+    void addresses_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("url");  // empty: refused
+        QTest::newRow("https") << "https://example.org/a?b=c#d"
+                               << "https://example.org/a?b=c#d";
+        QTest::newRow("http with port") << "http://127.0.0.1:8080/p.html"
+                                        << "http://127.0.0.1:8080/p.html";
+        QTest::newRow("scheme in capitals") << "HTTPS://example.org/"
+                                            << "https://example.org/";
+        QTest::newRow("file address") << "file:///srv/doc/index.html"
+                                      << "file:///srv/doc/index.html";
+        QTest::newRow("relative page file") << "doc/index.htm"
+                                            << "file:///w/doc/index.htm";
+        QTest::newRow("dot dot") << "../up.html"
+                                 << "file:///up.html";
+        QTest::newRow("absolute page file") << "/tmp/x y.mht"
+                                            << "file:///tmp/x%20y.mht";
+        QTest::newRow("upper-case ending") << "A.HTM"
+                                           << "file:///w/A.HTM";
+        QTest::newRow("javascript") << "javascript:alert(1)"
+                                    << "";
+        QTest::newRow("data") << "data:text/html,<p>"
+                              << "";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("mhtml is not .mht") << "page.mhtml"
+                                           << "";
+        QTest::newRow("https without host") << "https://"
+                                            << "";
+    }
+    void addresses() {
+        QFETCH(QString, address);
+        QFETCH(QString, url);
+        QString error;
+        const std::optional<QUrl> got = AddressToUrl(address, QStringLiteral("/w"), &error);
+        QCOMPARE(got ? got->toString(QUrl::FullyEncoded) : QString(), url);
+        QCOMPARE(error.isEmpty(), !url.isEmpty());
+    }
+
+    void batch_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("pages");  // "line address output" each
+        QTest::addColumn<QString>("error");
+        QTest::newRow("two pages, comments and blanks")
+            << "# pages for the docs\n\nhttps://a.org/ a.png\n  \n   # indented comment\n"
+               "b.html  out/b.jpg\n"
+            << QStringList{"3 https://a.org/ /w/a.png", "6 file:///w/b.html /w/out/b.jpg"} << "";
+        QTest::newRow("quoted with spaces, tabs, CRLF")
+            << "\"my page.html\"\t\"/tmp/shot one.png\"\r\n\"https://a.org/x y\" a.gif\r\n"
+            << QStringList{"1 file:///w/my%20page.html /tmp/shot one.png",
+                           "2 https://a.org/x%20y /w/a.gif"}
+            << "";
+        QTest::newRow("absolute and dotted outputs")
+            << "https://a.org/ ./x/../a.bmp\n"
+            << QStringList{"1 https://a.org/ /w/a.bmp"} << "";
+        QTest::newRow("one field")
+            << "https://a.org/ a.png\nhttps://b.org/\n"
+            << QStringList{} << "line 2: ADDRESS OUTPUT expected, 1 field(s) found";
+        QTest::newRow("three fields")
+            << "\n\nhttps://a.org/ a.png b.png\n"
+            << QStringList{} << "line 3: ADDRESS OUTPUT expected, 3 field(s) found";
+        QTest::newRow("unquoted space")
+            << "my page.html a.png\n"
+            << QStringList{} << "line 1: ADDRESS OUTPUT expected, 3 field(s) found";
+        QTest::newRow("bad address")
+            << "gopher://x a.png" << QStringList{} << "line 1: ADDRESS 'gopher://x': only http";
+        QTest::newRow("bad ending") << "https://a.org/ a.webp" << QStringList{}
+                                    << "line 1: OUTPUT 'a.webp' does not end in";
+        QTest::newRow("same output twice")
+            << "https://a.org/ a.png\nhttps://b.org/ ./a.png\n"
+            << QStringList{} << "line 2: OUTPUT './a.png' is written by line 1 already";
+        QTest::newRow("outputs differing in case are two files")
+            << "https://a.org/ a.png\nhttps://b.org/ A.png\n"
+            << QStringList{"1 https://a.org/ /w/a.png", "2 https://b.org/ /w/A.png"} << "";
+        QTest::newRow("only comments") << "# nothing yet\n\n"
+                                       << QStringList{} << "no pages in the batch";
+        QTest::newRow("empty file") << "" << QStringList{} << "no pages in the batch";
+    }
+    void batch() {
+        QFETCH(QString, text);
+        QFETCH(QStringList, pages);
+        QFETCH(QString, error);
+        const BatchList list = ParseBatchText(text, QStringLiteral("/w"));
+        QStringList got;
+        for (const BatchPage& p : list.pages)
+            got << QStringLiteral("%1 %2 %3")
+                       .arg(p.line)
+                       .arg(p.address.toString(QUrl::FullyEncoded), p.output);
+        QCOMPARE(got, pages);
+        if (error.isEmpty())
+            QCOMPARE(list.error, QString());
+        else
+            QVERIFY2(list.error.startsWith(error), qPrintable(list.error));
+    }
+
+    void batchFile() {
+        QTemporaryDir dir;
+        QCOMPARE(ReadBatchFile(dir.filePath("none.txt"), dir.path()).pages.size(), size_t(0));
+        QVERIFY(ReadBatchFile(dir.filePath("none.txt"), dir.path())
+                    .error.startsWith("cannot read the batch file"));
+        QFile latin(dir.filePath("latin.txt"));
+        QVERIFY(latin.open(QIODevice::WriteOnly));
+        latin.write("caf\xe9.html a.png\n");
+        latin.close();
+        QCOMPARE(ReadBatchFile(latin.fileName(), dir.path()).error,
+                 QStringLiteral("the batch file is not UTF-8 text"));
+        QFile utf8(dir.filePath("utf8.txt"));
+        QVERIFY(utf8.open(QIODevice::WriteOnly));
+        utf8.write("caf\xc3\xa9.html a.png\n");
+        utf8.close();
+        const BatchList list = ReadBatchFile(utf8.fileName(), dir.path());
+        QCOMPARE(list.pages.size(), size_t(1));
+        QCOMPARE(list.pages[0].address.toLocalFile(), dir.filePath(QStringLiteral("café.html")));
+    }
+
+    void batchExit_data() {
+        QTest::addColumn<std::vector<ShotExit>>("pages");
+        QTest::addColumn<ShotExit>("status");
+        using E = ShotExit;
+        QTest::newRow("all written") << std::vector<E>{E::Written, E::Written} << E::Written;
+        QTest::newRow("one warning")
+            << std::vector<E>{E::Written, E::CutAtMaxHeight} << E::CutAtMaxHeight;
+        QTest::newRow("first warning")
+            << std::vector<E>{E::NotSettled, E::CutAtMaxHeight} << E::NotSettled;
+        QTest::newRow("failure outranks an earlier warning")
+            << std::vector<E>{E::NotSettled, E::Written, E::WriteFailed} << E::WriteFailed;
+        QTest::newRow("first failure")
+            << std::vector<E>{E::Written, E::LoadFailed, E::WriteFailed} << E::LoadFailed;
+        QTest::newRow("one page") << std::vector<E>{E::LoadFailed} << E::LoadFailed;
+    }
+    void batchExit() {
+        QFETCH(std::vector<ShotExit>, pages);
+        QFETCH(ShotExit, status);
+        QCOMPARE(BatchExit(pages), status);
+    }
+
+    void exitValuesAreDistinctAndDocumented() {
+        const QString help = ShotHelpText();
+        for (ShotExit e : {ShotExit::Written, ShotExit::BadUsage, ShotExit::LoadFailed,
+                           ShotExit::NotSettled, ShotExit::CutAtMaxHeight, ShotExit::WriteFailed})
+            QVERIFY2(help.contains(QStringLiteral("\n  %1  ").arg(static_cast<int>(e))),
+                     qPrintable(QString::number(static_cast<int>(e))));
+        for (const char* option : {"--width PX", "--height PX", "--screens N", "--scale F",
+                                   "--quality Q", "--progressive", "--max-height PX", "--timeout S",
+                                   "--batch FILE", "--jobs N", "--help", "--version"})
+            QVERIFY2(help.contains(QLatin1String(option)), option);
+        QVERIFY(help.startsWith("Usage: glimpa-shot [OPTION]... ADDRESS OUTPUT\n"));
+        QCOMPARE(ShotVersionText(), QStringLiteral("glimpa-shot " GLIMPA_VERSION));
+    }
+};
+
+QTEST_GUILESS_MAIN(ShotOptionsTest)
+#include "shot_options_test.moc"
