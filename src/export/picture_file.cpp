@@ -3,22 +3,23 @@
 #include <turbojpeg.h>
 
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSysInfo>
 #include <algorithm>
 #include <limits>
 
 #include "platform/bitmap_file.h"
 #include "platform/gif_control.h"
+#include "platform/jpeg_baseline.h"
 #include "platform/png_file.h"
+#include "platform/replace_file.h"
 
 namespace {
 
 bool WriteWhole(const QString& path, const char* data, qint64 size) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(data, size) != size) {
-        file.cancelWriting();
+    ReplaceFile file(path);
+    if (!file.open()) return false;
+    if (file.device().write(data, size) != size) {
+        file.cancel();
         return false;
     }
     return file.commit();
@@ -27,6 +28,13 @@ bool WriteWhole(const QString& path, const char* data, qint64 size) {
 // TurboJPEG reads Qt's 32-bit pixels in place: page pictures run to hundreds of
 // megabytes, a converted copy would double that.
 bool WriteJpeg(const QImage& picture, const QString& path, JpegChoice choice) {
+    // Baseline files get the same optimised tables as Save As gives them.
+    if (!choice.progressive) {
+        const int quality = std::clamp(choice.quality, 1, 100);
+        std::optional<QByteArray> jpeg = CompressBaseline(picture, quality);
+        if (!jpeg) jpeg = CompressBaseline(picture.convertToFormat(QImage::Format_RGB888), quality);
+        return jpeg && WriteWhole(path, jpeg->constData(), jpeg->size());
+    }
     QImage pixels = picture;
     int format = TJPF_BGRX;
     switch (picture.format()) {

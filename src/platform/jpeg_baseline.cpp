@@ -1,5 +1,7 @@
 #include "platform/jpeg_baseline.h"
 
+#include <QSysInfo>
+
 // jpeglib.h needs FILE and size_t declared first.
 #include <cstdio>
 #include <cstdlib>
@@ -22,6 +24,24 @@ struct ErrorManager {
 void Quiet(j_common_ptr, int) {}
 
 // No object with a destructor lives in this frame across setjmp.
+// libjpeg-turbo reads Qt's pixels in place: a converted copy of a page picture would
+// cost hundreds of megabytes. Qt's 32-bit formats are native-endian words.
+std::optional<J_COLOR_SPACE> ColorSpaceOf(QImage::Format format) {
+    const bool little = QSysInfo::ByteOrder == QSysInfo::LittleEndian;
+    switch (format) {
+        case QImage::Format_BGR888:
+            return JCS_EXT_BGR;
+        case QImage::Format_RGB888:
+            return JCS_EXT_RGB;
+        case QImage::Format_RGB32:
+        case QImage::Format_ARGB32:
+        case QImage::Format_ARGB32_Premultiplied:
+            return little ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+        default:
+            return std::nullopt;
+    }
+}
+
 bool Compress(const QImage& pixels, int quality, unsigned char** jpeg, unsigned long* size) {
     jpeg_compress_struct cinfo;
     ErrorManager errors;
@@ -36,8 +56,9 @@ bool Compress(const QImage& pixels, int quality, unsigned char** jpeg, unsigned 
     jpeg_mem_dest(&cinfo, jpeg, size);
     cinfo.image_width = static_cast<JDIMENSION>(pixels.width());
     cinfo.image_height = static_cast<JDIMENSION>(pixels.height());
-    cinfo.input_components = 3;
-    cinfo.in_color_space = pixels.format() == QImage::Format_BGR888 ? JCS_EXT_BGR : JCS_EXT_RGB;
+    const std::optional<J_COLOR_SPACE> space = ColorSpaceOf(pixels.format());
+    cinfo.in_color_space = *space;
+    cinfo.input_components = *space == JCS_EXT_BGR || *space == JCS_EXT_RGB ? 3 : 4;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, quality, TRUE);
     // TurboJPEG's own choice, which these files always had: the fast DCT, the accurate
@@ -63,9 +84,7 @@ bool Compress(const QImage& pixels, int quality, unsigned char** jpeg, unsigned 
 }  // namespace
 
 std::optional<QByteArray> CompressBaseline(const QImage& pixels, int quality) {
-    if (pixels.isNull() ||
-        (pixels.format() != QImage::Format_BGR888 && pixels.format() != QImage::Format_RGB888))
-        return std::nullopt;
+    if (pixels.isNull() || !ColorSpaceOf(pixels.format())) return std::nullopt;
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
     const bool ok = Compress(pixels, quality, &jpeg, &size);

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <optional>
 
-// `pixels` (BGR888 or RGB888) as a baseline JPEG at `quality` (1 to 100), 4:2:0
-// chroma and the DCT TurboJPEG would choose; nothing when libjpeg fails.
+// `pixels` (BGR888, RGB888 or Qt's opaque 32-bit formats, read in place) as a baseline JPEG at
+// `quality` (1 to 100), 4:2:0 chroma and the DCT TurboJPEG would choose; nothing when libjpeg
+// fails.
 std::optional<QByteArray> CompressBaseline(const QImage& pixels, int quality);
