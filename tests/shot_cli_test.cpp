@@ -44,6 +44,13 @@ QByteArray SlowPicturePage() {
            " document.body.appendChild(i); });</script></body></html>";
 }
 
+// A page whose load never ends within the wait: a picture the page waits for comes late.
+QByteArray StalledLoadPage() {
+    return "<!doctype html><html><body style='margin:0;background:#fff'>"
+           "<div style='height:120px;background:#0a64c8'></div>"
+           "<img src='slow.png' style='width:50px;height:50px'></body></html>";
+}
+
 struct Run {
     int status = -1;
     QString out;
@@ -122,6 +129,7 @@ class ShotCliTest : public QObject {
         Write("bands200.html", BandsPage(200));
         Write("bands300.html", BandsPage(300));
         Write("slow.html", SlowPicturePage());
+        Write("stalled.html", StalledLoadPage());
         Write("slow.png", QByteArray());
         server_ = std::make_unique<FolderServer>(dir_.path(), 0);
         slowServer_ = std::make_unique<FolderServer>(dir_.path(), 60000);
@@ -277,6 +285,21 @@ class ShotCliTest : public QObject {
         const QImage picture = QImageReader(Path("slow.bmp")).read();
         QCOMPARE(picture.size(), QSize(300, 200));
         QCOMPARE(QColor(picture.pixel(299, 199)), QColor(Qt::white));
+    }
+
+    // Still loading when the wait ends: written as it stands, with the warning.
+    void stalledLoadIsWrittenAsItStands() {
+        const Run run = Shot({"--timeout", "2", "--width", "300", "--height", "200",
+                              slowServer_->Address("stalled.html"), "stalled.bmp"});
+        QCOMPARE(run.status, 4);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith("glimpa-shot: warning: "), qPrintable(said[0]));
+        const QImage picture = QImageReader(Path("stalled.bmp")).read();
+        QCOMPARE(picture.size(), QSize(300, 200));
+        for (const int y : {0, 119})
+            QCOMPARE(QColor(picture.pixel(150, y)), QColor(0x0a, 0x64, 0xc8));
+        QCOMPARE(QColor(picture.pixel(150, 190)), QColor(Qt::white));
     }
 
     // The write fails after the capture: the file already there stays as it was.

@@ -188,9 +188,19 @@ void CaptureEngine::Begin() {
         if (!Current(id) || !run_->loading) return;
         disconnect(run_->loading);
         view_->stop();
-        Fail(ShotStatus::LoadFailed, tr("%1 did not load within %2 s.")
-                                         .arg(run_->request.address.toDisplayString())
-                                         .arg(run_->request.timeout.count() / 1000.0));
+        // A page that shows something but still waits for a slow part is taken as it
+        // stands, marked unsettled; only one that never showed anything failed to load.
+        Script(QStringLiteral("location.href !== 'about:blank' && document.body !== null && "
+                              "document.body.childNodes.length > 0"),
+               [this](const QVariant& shows) {
+                   if (shows.toBool()) {
+                       run_->settled = false;
+                       return Prepare();
+                   }
+                   Fail(ShotStatus::LoadFailed, tr("%1 did not load within %2 s.")
+                                                    .arg(run_->request.address.toDisplayString())
+                                                    .arg(run_->request.timeout.count() / 1000.0));
+               });
     });
     if (ownView_ && !view_->isVisible()) {
         view_->resize(Device(r.width, q.scale), Device(r.screen, q.scale));
