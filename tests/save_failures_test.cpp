@@ -2,12 +2,15 @@
 // reason a failed save gives, and the reading of the picture every save writes.
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "app/settings_files.h"
 #include "export/save_outcome.h"
 #include "export_test_support.h"
 #include "platform/bitmap_file.h"
+#include "platform/program_folder.h"
 #include "platform/replace_file.h"
 
 using namespace exporttest;
@@ -112,6 +115,54 @@ class SaveFailuresTest : public QObject {
         QVERIFY(!Write(folder + "/kept.png", QByteArray(size, 'n')));
         QCOMPARE(FileBytes(folder + "/kept.png"), QByteArray("old picture"));
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"filler", "kept.png"}));
+    }
+
+    // The program's own files on a full disk: the settings and cropped.bmp are kept
+    // as they were, and the writer says it failed, however little it had to write.
+    void fullProgramFolderKeepsItsFiles_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("side");  // of the square cropped.bmp
+        QTest::newRow("url.txt") << "url.txt" << 0;
+        QTest::newRow("rows.txt") << "rows.txt" << 0;
+        QTest::newRow("barpos.txt") << "barpos.txt" << 0;
+        QTest::newRow("small cropped.bmp") << "cropped.bmp" << 20;
+        QTest::newRow("cropped.bmp of many buffers") << "cropped.bmp" << 300;
+    }
+    void fullProgramFolderKeepsItsFiles() {
+        QFETCH(QString, file);
+        QFETCH(int, side);
+        const QString folder =
+            Path("program-" + QString(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(QDir().mkpath(folder));
+        FullDisk disk(folder);
+        if (!disk.Usable()) QSKIP("no way to mount a small file system here");
+        SetAppPathOverride(folder);
+        const auto restore = qScopeGuard([this] { SetAppPathOverride(dir_.path()); });
+        const QString path = AppFile(file);
+        const QImage oldPicture = NColours(5, 9, 4);
+        if (side) {
+            QVERIFY(SavePicture(oldPicture, path));
+        } else {
+            QVERIFY(WriteBytes(path, "old 1\r\n2\r\n3\r\n4\r\n"));
+        }
+        const QByteArray before = FileBytes(path);
+        disk.Fill();
+
+        bool written = true;
+        if (file == "url.txt") written = WriteSettingLine(UrlFilePath(), "http://example.test/new");
+        if (file == "rows.txt") written = WriteSettingLine(RowsFilePath(), "4.5");
+        if (file == "barpos.txt") written = WriteBarPositions({120, 480, 60, 900});
+        if (side) written = SavePicture(NColours(200, side, side), path);
+        QVERIFY(!written);
+        QCOMPARE(FileBytes(path), before);
+        if (side) {
+            const auto kept = LoadPicture(path);
+            QVERIFY(kept && SamePixels(*kept, oldPicture));
+        }
+        // No temporary file is left behind to fill the disk further.
+        QStringList expected{file, "filler"};
+        expected.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::Files), expected);
     }
 
     void failureReason_data() {

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/regular_file.h"
+#include "platform/replace_file.h"
 
 bool PrintLines(const QString& path, const QStringList& lines) {
     QByteArray bytes;
@@ -15,7 +16,7 @@ bool PrintLines(const QString& path, const QStringList& lines) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return CommitSaveFile(file);
 }
 
 namespace {
