@@ -5,6 +5,7 @@
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include "app/settings_files.h"
 #include "export/save_outcome.h"
@@ -227,16 +228,19 @@ class SaveFailuresTest : public QObject {
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing") << "missing" << int(SaveSource::State::Nothing) << "";
         QTest::newRow("bitmap") << "bitmap" << int(SaveSource::State::Ready) << "";
+        // The reasons are the bitmap reader's own. 23 x 11 at 24 bits: 54 + 11 * 72 bytes.
         QTest::newRow("cut short")
-            << "truncated" << int(SaveSource::State::Unreadable) << "it is not a whole bitmap";
+            << "truncated" << int(SaveSource::State::Unreadable) << "truncated: 423 of 846 bytes";
         QTest::newRow("not a bitmap")
-            << "text" << int(SaveSource::State::Unreadable) << "it is not a whole bitmap";
+            << "text" << int(SaveSource::State::Unreadable) << "not a bitmap file";
+        QTest::newRow("lying header") << "huge header" << int(SaveSource::State::Unreadable)
+                                      << "picture of 100000 x 11 is larger than any Glimpa makes";
         QTest::newRow("a folder") << "folder" << int(SaveSource::State::Unreadable)
-                                  << "it is not a regular file";
+                                  << "not a regular file";
         QTest::newRow("a fifo") << "fifo" << int(SaveSource::State::Unreadable)
-                                << "it is not a regular file";
+                                << "not a regular file";
         QTest::newRow("a character device")
-            << "device" << int(SaveSource::State::Unreadable) << "it is not a regular file";
+            << "device" << int(SaveSource::State::Unreadable) << "not a regular file";
     }
     void saveSource() {
         QFETCH(QString, kind);
@@ -244,8 +248,14 @@ class SaveFailuresTest : public QObject {
         QFETCH(QString, reason);
         const QImage picture = NColours(7, 23, 11);
         const QString path = Path("source-" + kind + ".bmp");
-        if (kind == "bitmap" || kind == "truncated") QVERIFY(SavePicture(picture, path));
+        if (kind == "bitmap" || kind == "truncated" || kind == "huge header")
+            QVERIFY(SavePicture(picture, path));
         if (kind == "truncated") QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+        if (kind == "huge header") {
+            QByteArray bytes = FileBytes(path);
+            qToLittleEndian<qint32>(100000, bytes.data() + 18);  // the width
+            QVERIFY(WriteBytes(path, bytes));
+        }
         if (kind == "text") QVERIFY(WriteBytes(path, "not a picture at all"));
         if (kind == "folder") QVERIFY(QDir().mkpath(path));
         if (kind == "fifo") QCOMPARE(QProcess::execute("mkfifo", {path}), 0);
