@@ -314,6 +314,53 @@ class CoreTextTest : public QObject {
         }
     }
 
+    // Addresses are written as UTF-8 and read back whole whatever the locale, the
+    // plain C one included, where an 8-bit conversion would lose every character
+    // beyond ASCII.
+    void addressTextUnderCLocale_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("ascii") << "http://example.test/a?b=c";
+        QTest::newRow("umlaut and CJK")
+            << QString::fromUtf8("http://example.test/\xC3\xBC/\xE6\x97\xA5");
+        QTest::newRow("host and query") << QString::fromUtf8(
+            "https://m\xC3\xBCnchen.example/?q=\xE6\xBC\xA2\xE5\xAD\x97&x=\xC3\xBC");
+        QTest::newRow("beyond the basic plane")
+            << QString::fromUtf8("http://example.test/\xF0\x9F\x98\x80");
+    }
+    void addressTextUnderCLocale() {
+        QFETCH(QString, address);
+        testsupport::CLocale plain;
+        QVERIFY(WriteSettingLine(UrlFilePath(), address));
+        QCOMPARE(Bytes(UrlFilePath()), address.toUtf8() + "\r\n");
+        const auto read = ReadSettingLine(UrlFilePath());
+        QVERIFY(read.has_value());
+        QCOMPARE(*read, address);
+    }
+
+    // A file from before, written in an 8-bit code page, holds bytes that are no UTF-8:
+    // it reads as Latin-1, and valid UTF-8 as UTF-8.
+    void settingTextEncodings_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("Latin-1 umlaut") << QByteArray("http://x/\xFC\xE9\r\n")
+                                        << QString::fromUtf8("http://x/\xC3\xBC\xC3\xA9");
+        QTest::newRow("UTF-8 umlaut")
+            << QByteArray("http://x/\xC3\xBC\r\n") << QString::fromUtf8("http://x/\xC3\xBC");
+        QTest::newRow("UTF-8 cut inside a character")
+            << QByteArray("http://x/\xE6\x97\r\n") << QString::fromLatin1("http://x/\xE6\x97");
+        QTest::newRow("only the first line counts") << QByteArray("http://x/\xC3\xBC\r\n\xFF\r\n")
+                                                    << QString::fromUtf8("http://x/\xC3\xBC");
+    }
+    void settingTextEncodings() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, line);
+        testsupport::CLocale plain;
+        Put(UrlFilePath(), bytes);
+        const auto read = ReadSettingLine(UrlFilePath());
+        QVERIFY(read.has_value());
+        QCOMPARE(*read, line);
+    }
+
     void writeToMissingFolderFails() {
         QVERIFY(!PrintLines(folder_.filePath(QStringLiteral("no/such/url.txt")), {"x"}));
         QVERIFY(!WriteSettingLine(folder_.filePath(QStringLiteral("no/rows.txt")), "1"));

@@ -8,9 +8,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 #include <memory>
+#include <optional>
+#include <vector>
 
 #include "app/form0.h"
 #include "app/form1.h"
@@ -18,10 +22,12 @@
 #include "app/program.h"
 #include "crop/crop_command.h"
 #include "crop/form99.h"
+#include "export_test_support.h"
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
 #include "platform/bring_forward.h"
 #include "platform/end_program.h"
+#include "platform/message_box.h"
 #include "platform/print_number.h"
 #include "platform/program_folder.h"
 #include "support/special_files.h"
@@ -343,6 +349,91 @@ class CropEditorTest : public QObject {
         QVERIFY(Editor().PictureVerticalBar1->isVisible());
         QVERIFY(Editor().PictureCropped->isHidden());
         QVERIFY(program_->form1().isHidden());
+    }
+
+    // A crop whose cropped.bmp cannot be written says so, naming the file and why, and
+    // beeps not; the bars stay on show, and a stale cropped.bmp that can go is removed
+    // so that Save As never writes an older picture as this crop.
+    void unwrittenCropIsSaid_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<bool>("stale");  // the earlier file is still there afterwards
+        QTest::newRow("folder in the way") << "folder"
+                                           << "a folder of that name is in the way" << false;
+        QTest::newRow("full disk") << "full"
+                                   << "the disk is full" << false;
+        // Not even removal is allowed here: the old file is all that can stay.
+        QTest::newRow("write-protected file") << "immutable"
+                                              << "the file is write-protected" << true;
+    }
+    void unwrittenCropIsSaid() {
+        QFETCH(QString, setup);
+        QFETCH(QString, reason);
+        QFETCH(bool, stale);
+        QTemporaryDir diskFolder;
+        std::optional<exporttest::FullDisk> disk;
+        const QString home = AppPath();
+        const auto restore = qScopeGuard([&] {
+            SetAppPathOverride(home);
+            SetMsgBoxHandler({});
+            // A failed row must not leave its folder in the next row's way.
+            QDir(AppFile(QStringLiteral("cropped.bmp"))).removeRecursively();
+        });
+        if (setup == "full") {
+            disk.emplace(diskFolder.path());
+            if (!disk->Usable()) QSKIP("no way to mount a small file system here");
+            SetAppPathOverride(diskFolder.path());
+        }
+        const QString cropped = AppFile(QStringLiteral("cropped.bmp"));
+        const QImage earlier = Pattern(3).copy(0, 0, 5, 3);
+        if (setup == "folder")
+            QVERIFY(QDir().mkpath(cropped));
+        else
+            QVERIFY(SavePicture(earlier, cropped));
+        std::optional<exporttest::ImmutableFile> lock;
+        if (setup == "immutable") {
+            lock.emplace(cropped);
+            if (!lock->Usable()) QSKIP("no way to lock a file here");
+        }
+        if (disk) disk->Fill();
+
+        struct Shown {
+            QString text, title;
+            int style;
+        };
+        std::vector<Shown> messages;
+        SetMsgBoxHandler([&](const QString& text, int style, const QString& title) {
+            messages.push_back({text, title, style});
+            return kMsgBoxResultOk;
+        });
+        OpenEditor();
+        program_->form1().hide();
+        const int beeps = BeepCount();
+        DoubleClickPicture();
+
+        QCOMPARE(BeepCount(), beeps);
+        QCOMPARE(messages.size(), size_t{1});
+        QCOMPARE(messages[0].text, "The crop could not be saved: Glimpa cannot write " +
+                                       QDir::toNativeSeparators(cropped) + " (" + reason +
+                                       "). The bars stay on show for another try.");
+        QCOMPARE(messages[0].style, kMsgBoxExclamation);
+        QCOMPARE(messages[0].title, QStringLiteral("Glimpa"));
+        // Nothing looks cropped.
+        QVERIFY(Editor().PictureWhopper->isVisible());
+        QVERIFY(Editor().PictureVerticalBar1->isVisible());
+        QVERIFY(Editor().PictureCropped->isHidden());
+        QVERIFY(program_->form1().isHidden());
+        if (setup == "folder") {
+            QVERIFY(QFileInfo(cropped).isDir());
+        } else {
+            QCOMPARE(QFileInfo::exists(cropped), stale);
+            if (stale) {
+                const auto kept = LoadPicture(cropped);
+                QVERIFY(kept && kept->convertToFormat(QImage::Format_RGB32) == earlier);
+            }
+        }
+        lock.reset();
+        QFile::remove(cropped);
     }
 
     void typingMovesTheBars() {

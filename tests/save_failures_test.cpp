@@ -2,12 +2,16 @@
 // reason a failed save gives, and the reading of the picture every save writes.
 #include <QDir>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
+#include "app/settings_files.h"
 #include "export/save_outcome.h"
 #include "export_test_support.h"
 #include "platform/bitmap_file.h"
+#include "platform/program_folder.h"
 #include "platform/replace_file.h"
 
 using namespace exporttest;
@@ -114,6 +118,54 @@ class SaveFailuresTest : public QObject {
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList({"filler", "kept.png"}));
     }
 
+    // The program's own files on a full disk: the settings and cropped.bmp are kept
+    // as they were, and the writer says it failed, however little it had to write.
+    void fullProgramFolderKeepsItsFiles_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("side");  // of the square cropped.bmp
+        QTest::newRow("url.txt") << "url.txt" << 0;
+        QTest::newRow("rows.txt") << "rows.txt" << 0;
+        QTest::newRow("barpos.txt") << "barpos.txt" << 0;
+        QTest::newRow("small cropped.bmp") << "cropped.bmp" << 20;
+        QTest::newRow("cropped.bmp of many buffers") << "cropped.bmp" << 300;
+    }
+    void fullProgramFolderKeepsItsFiles() {
+        QFETCH(QString, file);
+        QFETCH(int, side);
+        const QString folder =
+            Path("program-" + QString(QTest::currentDataTag()).replace(' ', '-'));
+        QVERIFY(QDir().mkpath(folder));
+        FullDisk disk(folder);
+        if (!disk.Usable()) QSKIP("no way to mount a small file system here");
+        SetAppPathOverride(folder);
+        const auto restore = qScopeGuard([this] { SetAppPathOverride(dir_.path()); });
+        const QString path = AppFile(file);
+        const QImage oldPicture = NColours(5, 9, 4);
+        if (side) {
+            QVERIFY(SavePicture(oldPicture, path));
+        } else {
+            QVERIFY(WriteBytes(path, "old 1\r\n2\r\n3\r\n4\r\n"));
+        }
+        const QByteArray before = FileBytes(path);
+        disk.Fill();
+
+        bool written = true;
+        if (file == "url.txt") written = WriteSettingLine(UrlFilePath(), "http://example.test/new");
+        if (file == "rows.txt") written = WriteSettingLine(RowsFilePath(), "4.5");
+        if (file == "barpos.txt") written = WriteBarPositions({120, 480, 60, 900});
+        if (side) written = SavePicture(NColours(200, side, side), path);
+        QVERIFY(!written);
+        QCOMPARE(FileBytes(path), before);
+        if (side) {
+            const auto kept = LoadPicture(path);
+            QVERIFY(kept && SamePixels(*kept, oldPicture));
+        }
+        // No temporary file is left behind to fill the disk further.
+        QStringList expected{file, "filler"};
+        expected.sort();
+        QCOMPARE(QDir(folder).entryList(QDir::Files), expected);
+    }
+
     void failureReason_data() {
         QTest::addColumn<QString>("target");
         QTest::addColumn<QString>("setup");
@@ -176,16 +228,19 @@ class SaveFailuresTest : public QObject {
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing") << "missing" << int(SaveSource::State::Nothing) << "";
         QTest::newRow("bitmap") << "bitmap" << int(SaveSource::State::Ready) << "";
+        // The reasons are the bitmap reader's own. 23 x 11 at 24 bits: 54 + 11 * 72 bytes.
         QTest::newRow("cut short")
-            << "truncated" << int(SaveSource::State::Unreadable) << "it is not a whole bitmap";
+            << "truncated" << int(SaveSource::State::Unreadable) << "truncated: 423 of 846 bytes";
         QTest::newRow("not a bitmap")
-            << "text" << int(SaveSource::State::Unreadable) << "it is not a whole bitmap";
+            << "text" << int(SaveSource::State::Unreadable) << "not a bitmap file";
+        QTest::newRow("lying header") << "huge header" << int(SaveSource::State::Unreadable)
+                                      << "picture of 100000 x 11 is larger than any Glimpa makes";
         QTest::newRow("a folder") << "folder" << int(SaveSource::State::Unreadable)
-                                  << "it is not a regular file";
+                                  << "not a regular file";
         QTest::newRow("a fifo") << "fifo" << int(SaveSource::State::Unreadable)
-                                << "it is not a regular file";
+                                << "not a regular file";
         QTest::newRow("a character device")
-            << "device" << int(SaveSource::State::Unreadable) << "it is not a regular file";
+            << "device" << int(SaveSource::State::Unreadable) << "not a regular file";
     }
     void saveSource() {
         QFETCH(QString, kind);
@@ -193,8 +248,14 @@ class SaveFailuresTest : public QObject {
         QFETCH(QString, reason);
         const QImage picture = NColours(7, 23, 11);
         const QString path = Path("source-" + kind + ".bmp");
-        if (kind == "bitmap" || kind == "truncated") QVERIFY(SavePicture(picture, path));
+        if (kind == "bitmap" || kind == "truncated" || kind == "huge header")
+            QVERIFY(SavePicture(picture, path));
         if (kind == "truncated") QVERIFY(QFile::resize(path, QFileInfo(path).size() / 2));
+        if (kind == "huge header") {
+            QByteArray bytes = FileBytes(path);
+            qToLittleEndian<qint32>(100000, bytes.data() + 18);  // the width
+            QVERIFY(WriteBytes(path, bytes));
+        }
         if (kind == "text") QVERIFY(WriteBytes(path, "not a picture at all"));
         if (kind == "folder") QVERIFY(QDir().mkpath(path));
         if (kind == "fifo") QCOMPARE(QProcess::execute("mkfifo", {path}), 0);

@@ -1,5 +1,7 @@
 #include "crop/crop_image.h"
 
+#include <QDir>
+
 #include "platform/program_folder.h"
 
 QString CroppedFilePath() {
@@ -16,4 +18,11 @@ QImage CropComposite(const QImage& composite, const QRect& area) {
     const QRect inside = ClippedCropArea(composite, area);
     if (inside.isEmpty()) return {};
     return composite.copy(inside).convertToFormat(QImage::Format_RGB32);
+}
+
+QString CropNotSavedText(const QString& path, const QString& reason) {
+    return QStringLiteral(
+               "The crop could not be saved: Glimpa cannot write %1 (%2). The bars stay on "
+               "show for another try.")
+        .arg(QDir::toNativeSeparators(path), reason);
 }

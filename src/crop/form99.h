@@ -47,7 +47,8 @@ class Form99 : public Twipped<QWidget> {
     void Form_MouseDown();
     void PictureCropped_MouseDown();
     void PictureWhopper_DblClick();
-    // False when the crop was refused (no pixel of the composite inside the bars).
+    // False when the crop was refused (no pixel of the composite inside the bars) or
+    // cropped.bmp could not be written (said in a message).
     bool CropPicture();
 
     const CropEditorModel& Model() const { return model_; }

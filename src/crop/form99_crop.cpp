@@ -9,15 +9,18 @@
 #include "app/settings_files.h"
 #include "crop/crop_image.h"
 #include "crop/form99.h"
+#include "export/save_outcome.h"
 #include "platform/beep.h"
 #include "platform/bitmap_file.h"
 #include "platform/bring_forward.h"
+#include "platform/message_box.h"
 #include "platform/program_folder.h"
 
 void Form99::PictureWhopper_DblClick() {
     // Saved first: a crop that is refused still leaves the places for next time.
     WriteBarPositions(model_.BarPositionsToSave());
-    // A refused crop leaves the bars on show: nothing may look cropped.
+    // A refused crop, or one that could not be written, leaves the bars on show:
+    // nothing may look cropped.
     if (!CropPicture()) return;
     PictureWhopper->hide();
     PictureCropped->show();
@@ -35,14 +38,22 @@ bool Form99::CropPicture() {
     // as far as the composite goes. Bars that cross (an empty or negative rectangle),
     // or that hold no pixel of the composite, leave the previous result alone.
     const QImage cropped = CropComposite(PictureWhopper->Image(), model_.CropPixels());
-    if (!cropped.isNull()) {
-        PictureCropped->SetWidth(PixelsToTwips(cropped.width()));
-        PictureCropped->SetHeight(PixelsToTwips(cropped.height()));
-        PictureCropped->PaintPicture(cropped, 0, 0);
-        // A cropped.bmp that cannot be replaced must not be saved later as this crop.
-        if (!SavePicture(PictureCropped->Image(), CroppedFilePath()))
-            QFile::remove(CroppedFilePath());
+    if (cropped.isNull()) {
+        Beep();
+        return false;
+    }
+    PictureCropped->SetWidth(PixelsToTwips(cropped.width()));
+    PictureCropped->SetHeight(PixelsToTwips(cropped.height()));
+    PictureCropped->PaintPicture(cropped, 0, 0);
+    const QString path = CroppedFilePath();
+    if (!SavePicture(PictureCropped->Image(), path)) {
+        // A stale cropped.bmp must not be saved later as this crop.
+        QFile::remove(path);
+        const qint64 needed = 54 + qint64(cropped.height()) * ((cropped.width() * 3 + 3) / 4 * 4);
+        MsgBox(CropNotSavedText(path, WriteFailureReason(path, needed)), kMsgBoxExclamation,
+               QStringLiteral("Glimpa"));
+        return false;
     }
     Beep();
-    return !cropped.isNull();
+    return true;
 }

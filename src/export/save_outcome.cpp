@@ -6,11 +6,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QtEndian>
 #include <algorithm>
-#include <cstdlib>
 
-#include "platform/bitmap_file.h"
+#include "platform/bitmap_reader.h"
 
 namespace {
 
@@ -32,42 +30,22 @@ bool DiskFull(const QString& folder, qint64 needed) {
     return free < static_cast<unsigned long long>(std::max(needed, kFullBelow));
 }
 
-// An uncompressed bitmap is whole when the file holds every row its header names;
-// the picture reader alone would pass a cut-short file off as a complete picture.
-bool RowsAllThere(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) return false;
-    const QByteArray head = file.read(34);
-    if (head.size() < 34 || !head.startsWith("BM")) return false;
-    const auto u32 = [&](int at) { return qFromLittleEndian<quint32>(head.constData() + at); };
-    const auto s32 = [&](int at) { return qFromLittleEndian<qint32>(head.constData() + at); };
-    const quint32 offset = u32(10), compression = u32(30);
-    const qint64 width = s32(18), height = std::abs(qint64(s32(22)));
-    const int bits = qFromLittleEndian<quint16>(head.constData() + 28);
-    if (compression != 0 && compression != 3) return true;  // packed rows: the reader judges
-    const qint64 stride = (width * bits + 31) / 32 * 4;
-    return file.size() >= qint64(offset) + stride * height;
-}
-
 }  // namespace
 
 SaveSource ReadSaveSource(const QString& croppedPath) {
     SaveSource source;
     const QFileInfo info(croppedPath);
     if (!info.exists() && !info.isSymLink()) return source;
-    source.state = SaveSource::State::Unreadable;
-    if (!info.isFile()) {
-        source.reason = QStringLiteral("it is not a regular file");
-        return source;
-    }
-    std::optional<QImage> picture;
-    if (RowsAllThere(croppedPath)) picture = LoadPicture(croppedPath);
-    if (!picture) {
-        source.reason = QStringLiteral("it is not a whole bitmap");
+    // The one checked reader: it refuses pipes, devices, lying headers and files that
+    // end before their last row, and says which.
+    const BitmapRead read = ReadBitmapFile(croppedPath);
+    if (!read.ok()) {
+        source.state = SaveSource::State::Unreadable;
+        source.reason = read.error;
         return source;
     }
     source.state = SaveSource::State::Ready;
-    source.picture = std::move(*picture);
+    source.picture = read.picture.convertToFormat(QImage::Format_RGB32);
     return source;
 }
 

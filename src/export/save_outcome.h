@@ -12,8 +12,8 @@ struct SaveSource {
     QString reason;  // why an existing file cannot serve, for Unreadable
 };
 
-// Nothing when the file does not exist; Unreadable when it is no regular file or
-// no whole bitmap.
+// Nothing when the file does not exist; Unreadable, with the bitmap reader's reason,
+// when it is no regular file or no whole bitmap.
 SaveSource ReadSaveSource(const QString& croppedPath);
 
 // Why `path` could not be written, judged from what is there now: a folder in the

@@ -1,6 +1,7 @@
 #include "platform/bitmap_file.h"
 
 #include "platform/bitmap_reader.h"
+#include "platform/replace_file.h"
 
 #include <QImageWriter>
 #include <QSaveFile>
@@ -18,7 +19,7 @@ bool SavePicture(const QImage& picture, const QString& path) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return CommitSaveFile(file);
 }
 
 std::optional<QImage> LoadPicture(const QString& path) {

@@ -4,6 +4,14 @@
 
 #include <QFileInfo>
 
+bool CommitSaveFile(QSaveFile& file) {
+    if (!file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
 ReplaceFile::ReplaceFile(const QString& path) : path_(path), atomic_(path), inPlace_(path) {}
 
 bool ReplaceFile::open() {
@@ -27,15 +35,7 @@ QIODevice& ReplaceFile::device() {
 }
 
 bool ReplaceFile::commit() {
-    if (!direct_) {
-        // The save file's own commit overlooks a failure to flush its buffer (a full
-        // disk, say) and would put an empty file in the old one's place.
-        if (!atomic_.flush() || atomic_.error() != QFileDevice::NoError) {
-            atomic_.cancelWriting();
-            return false;
-        }
-        return atomic_.commit();
-    }
+    if (!direct_) return CommitSaveFile(atomic_);
     const bool flushed = inPlace_.flush() && inPlace_.error() == QFileDevice::NoError;
     inPlace_.close();
     return flushed && !failed_ && inPlace_.error() == QFileDevice::NoError;

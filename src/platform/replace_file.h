@@ -8,6 +8,12 @@
 #include <QSaveFile>
 #include <QString>
 
+// Commits a save file whose content is written: false, and the target untouched, when
+// any part of it did not reach the disk. QSaveFile::commit() alone overlooks a failure
+// to flush its buffer (a full disk, say) and would put an empty or short file in the
+// old one's place.
+bool CommitSaveFile(QSaveFile& file);
+
 class ReplaceFile {
   public:
     explicit ReplaceFile(const QString& path);

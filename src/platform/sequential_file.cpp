@@ -2,25 +2,36 @@
 
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <cmath>
 
 #include "platform/regular_file.h"
+#include "platform/replace_file.h"
 
 bool PrintLines(const QString& path, const QStringList& lines) {
     QByteArray bytes;
-    for (const QString& line : lines) bytes += line.toLocal8Bit() + "\r\n";
+    for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) return false;
     if (file.write(bytes) != bytes.size()) {
         file.cancelWriting();
         return false;
     }
-    return file.commit();
+    return CommitSaveFile(file);
 }
 
 namespace {
 
 constexpr qint64 kChunk = 64 * 1024;
+
+// Settings are UTF-8 whatever the locale; a file from before, in an 8-bit code page,
+// holds bytes that are no UTF-8 and reads as Latin-1 instead.
+QString SettingText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError()) return QString::fromLatin1(bytes);
+    return text;
+}
 
 bool IsSeparator(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == ',';
@@ -41,7 +52,7 @@ std::optional<QString> LineInputFirst(QIODevice& device, qint64 limit) {
         if (end < bytes.size()) break;
     }
     if (bytes.isEmpty()) return std::nullopt;
-    return QString::fromLocal8Bit(bytes.left(end));
+    return SettingText(bytes.left(end));
 }
 
 std::optional<QString> LineInputFirst(const QString& path, qint64 limit) {
@@ -60,7 +71,7 @@ std::optional<QStringList> InputValues(QIODevice& device, int count, qint64 limi
         total += chunk.size();
         if (chunk.isEmpty()) {
             // The last value ends with the file.
-            if (!pending.isEmpty()) values << QString::fromLocal8Bit(pending);
+            if (!pending.isEmpty()) values << SettingText(pending);
             break;
         }
         for (char c : chunk) {
@@ -69,7 +80,7 @@ std::optional<QStringList> InputValues(QIODevice& device, int count, qint64 limi
                 continue;
             }
             if (pending.isEmpty()) continue;
-            values << QString::fromLocal8Bit(pending);
+            values << SettingText(pending);
             pending.clear();
             if (values.size() == count) break;
         }

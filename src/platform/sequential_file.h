@@ -4,8 +4,9 @@
 #include <QStringList>
 #include <optional>
 
-// Sequential text files as the settings use them: 8-bit text, every written line
-// ends with CR LF, each write replaces the whole file. Readers take regular files of
+// Sequential text files as the settings use them: UTF-8 text in every locale (a file
+// that is not valid UTF-8 reads as Latin-1), every written line ends with CR LF, each
+// write replaces the whole file. Readers take regular files of
 // bounded size only and read no further than what they return.
 
 // Settings files longer than this are refused whole: the address line holds what a

@@ -124,4 +124,24 @@ class CommaLocale {
     bool usable_ = false;
 };
 
+// The plain C locale, as under LC_ALL=C, for as long as the object lives.
+class CLocale {
+  public:
+    CLocale() : old_(std::setlocale(LC_ALL, nullptr)), oldEnv_(qgetenv("LC_ALL")) {
+        qputenv("LC_ALL", "C");
+        std::setlocale(LC_ALL, "C");
+    }
+    ~CLocale() {
+        std::setlocale(LC_ALL, old_.constData());
+        if (oldEnv_.isNull())
+            qunsetenv("LC_ALL");
+        else
+            qputenv("LC_ALL", oldEnv_);
+    }
+
+  private:
+    QByteArray old_;
+    QByteArray oldEnv_;
+};
+
 }  // namespace testsupport
