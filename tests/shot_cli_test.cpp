@@ -344,7 +344,9 @@ class ShotCliTest : public QObject {
         QCOMPARE(said.size(), 1);
         QVERIFY2(said[0].startsWith("glimpa-shot: " + closedAddress_), qPrintable(said[0]));
         QVERIFY(!QFile::exists(Path("out dir/b.png")));
-        for (auto [name, rows] : {std::pair{"out/a.png", 300}, std::pair{"out/d.bmp", 200}}) {
+        for (const auto& [name, pageRows] :
+             {std::pair{"out/a.png", 300}, std::pair{"out/d.bmp", 200}}) {
+            const int rows = pageRows;
             const QImage picture = QImageReader(Path(name)).read();
             QCOMPARE(picture.size(), QSize(400, 300));
             QCOMPARE(FirstWrongRow(picture,
