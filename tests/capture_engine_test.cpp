@@ -29,12 +29,7 @@ QString Bands(int rows, int width = 0, int header = 0, int stickyAt = 0, int sti
                        "<!doctype html><html><head><style>body{margin:0}div{height:1px;%1}"
                        "</style></head><body>")
                        .arg(width ? QStringLiteral("width:%1px").arg(width) : QString());
-    if (header > 0)
-        page += QStringLiteral(
-                    "<header style='position:fixed;top:0;left:0;width:100%;height:%1px;"
-                    "background:%2'></header>")
-                    .arg(header)
-                    .arg(HeaderColor().name());
+    if (header > 0) page += FixedHeader(header);
     for (int i = 0; i < rows; ++i) {
         if (sticky > 0 && i == stickyAt)
             page += QStringLiteral(

@@ -15,16 +15,19 @@ QColor HeaderColor() {
     return QColor(200, 0, 0);
 }
 
+QString FixedHeader(int rows) {
+    return QStringLiteral(
+               "<header style='position:fixed;top:0;left:0;width:100%;height:%1px;"
+               "background:%2'></header>")
+        .arg(rows)
+        .arg(HeaderColor().name());
+}
+
 QString BandsPage(int rows, int header) {
     QString page = QStringLiteral(
         "<!doctype html><html><head><style>html{overflow:hidden}body{margin:0}"
         "div{height:1px}</style></head><body>");
-    if (header > 0)
-        page += QStringLiteral(
-                    "<header style='position:fixed;top:0;left:0;width:100%;height:%1px;"
-                    "background:%2'></header>")
-                    .arg(header)
-                    .arg(HeaderColor().name());
+    if (header > 0) page += FixedHeader(header);
     for (int i = 0; i < rows; ++i)
         page += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
     return page + QStringLiteral("</body></html>");

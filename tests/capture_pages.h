@@ -14,6 +14,8 @@ QColor BandColor(int index);
 // header, a position:fixed bar of `header` pixels in HeaderColor lies over the top.
 QString BandsPage(int rows, int header = 0);
 QColor HeaderColor();
+// That bar alone, `rows` pixels tall, for pages built around it.
+QString FixedHeader(int rows);
 
 // A white page `height` pixels tall with two images far below its first screen: one
 // with loading="lazy" and one whose source a script sets when it comes into sight.

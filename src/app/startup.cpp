@@ -10,6 +10,7 @@
 #include "app/program.h"
 #include "app/settings_files.h"
 #include "app/single_instance.h"
+#include "capture/browser_rendering.h"
 #include "platform/imaging_library.h"
 #include "platform/message_box.h"
 #include "platform/program_folder.h"
@@ -34,8 +35,7 @@ void Startup(Program& program) {
 void AllowBrowserAsRoot() {
     if (geteuid() != 0) return;
     std::fputs(qPrintable(SandboxOffText() + u'\n'), stderr);
-    if (!qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+    TurnSandboxOffAsRoot();
 }
 
 QString SandboxOffText() {

@@ -1,5 +1,7 @@
 #include "capture/browser_rendering.h"
 
+#include <unistd.h>
+
 #include <QQuickWindow>
 #include <QSGRendererInterface>
 
@@ -8,4 +10,10 @@ void DrawBrowserInMemory() {
         qEnvironmentVariableIsSet("QSG_RHI_BACKEND"))
         return;
     QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
+bool TurnSandboxOffAsRoot() {
+    if (geteuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) return false;
+    qputenv("QTWEBENGINE_DISABLE_SANDBOX", QByteArrayLiteral("1"));
+    return true;
 }

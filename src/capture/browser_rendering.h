@@ -6,3 +6,8 @@
 // Call before the application object exists. QT_QUICK_BACKEND or QSG_RHI_BACKEND set by
 // the user still win.
 void DrawBrowserInMemory();
+
+// The browser refuses to start as root inside its sandbox; as root the sandbox is turned
+// off (unless the user set QTWEBENGINE_DISABLE_SANDBOX). True when it turned it off.
+// Call before the application object exists.
+bool TurnSandboxOffAsRoot();

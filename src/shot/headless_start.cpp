@@ -1,7 +1,5 @@
 #include "shot/headless_start.h"
 
-#include <unistd.h>
-
 #include <QByteArray>
 
 bool DrawOffscreenWithoutDisplay() {
@@ -9,11 +7,5 @@ bool DrawOffscreenWithoutDisplay() {
     if (!qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
         return false;
     qputenv("QT_QPA_PLATFORM", QByteArrayLiteral("offscreen"));
-    return true;
-}
-
-bool TurnSandboxOffAsRoot() {
-    if (geteuid() != 0 || qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) return false;
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", QByteArrayLiteral("1"));
     return true;
 }
