@@ -1,12 +1,15 @@
 // The baseline JPEG writer against a plain one-thread libjpeg run with the same settings:
 // the same bytes for every size, quality and pixel format, whether the picture is worked
-// in one band or two.
+// in one band or two. Progressive files: libjpeg's own, with the same DCT.
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <cstdlib>
 
 #include <jpeglib.h>
 
+#include "export/picture_file.h"
 #include "platform/jpeg_baseline.h"
 
 namespace {
@@ -30,8 +33,8 @@ QImage Picture(int width, int height, QImage::Format format) {
 }
 
 // libjpeg in one pass over the rows: 4:2:0, the accurate DCT, Huffman tables made for the
-// picture by its own two-pass optimisation.
-QByteArray Reference(const QImage& pixels, int quality) {
+// picture by its own two-pass optimisation; or its simple progression.
+QByteArray Reference(const QImage& pixels, int quality, bool progressive = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -60,6 +63,7 @@ QByteArray Reference(const QImage& pixels, int quality) {
     cinfo.dct_method = JDCT_ISLOW;
     cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 2;
     cinfo.optimize_coding = TRUE;
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(pixels.constScanLine(int(cinfo.next_scanline)));
@@ -133,6 +137,35 @@ class JpegBaselineTest : public QObject {
         QCOMPARE(markers.count(0xC1) + markers.count(0xC2), 0);
         QCOMPARE(markers.count(0xDA), 1);
         QCOMPARE(QImage::fromData(*ours, "jpeg").size(), size);
+    }
+
+    void progressiveSameAsLibjpeg_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("quality");
+        QTest::addColumn<QImage::Format>("format");
+        QTest::newRow("1x1 q85 RGB32") << QSize(1, 1) << 85 << QImage::Format_RGB32;
+        QTest::newRow("1921x33 q50 BGR888") << QSize(1921, 33) << 50 << QImage::Format_BGR888;
+        QTest::newRow("640x4097 q85 RGB888") << QSize(640, 4097) << 85 << QImage::Format_RGB888;
+        QTest::newRow("301x203 q95 ARGB32") << QSize(301, 203) << 95 << QImage::Format_ARGB32;
+        QTest::newRow("301x203 q100 RGB32") << QSize(301, 203) << 100 << QImage::Format_RGB32;
+    }
+    void progressiveSameAsLibjpeg() {
+        QFETCH(QSize, size);
+        QFETCH(int, quality);
+        QFETCH(QImage::Format, format);
+        const QImage picture = Picture(size.width(), size.height(), format);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("p.jpg"));
+        QVERIFY(WritePictureFile(picture, path, PictureFormat::Jpeg, {quality, true}));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray ours = file.readAll();
+        QVERIFY(ours == Reference(picture, quality, true));
+        const QList<int> markers = Markers(ours);
+        QCOMPARE(markers.count(0xC2), 1);
+        QCOMPARE(markers.count(0xC0) + markers.count(0xC1), 0);
+        QVERIFY(markers.count(0xDA) > 1);
+        QCOMPARE(QImage::fromData(ours, "jpeg").size(), size);
     }
 
     // Formats libjpeg cannot read in place give nothing, and so do an empty picture and

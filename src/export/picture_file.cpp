@@ -59,7 +59,8 @@ bool WriteJpeg(const QImage& picture, const QString& path, JpegChoice choice) {
     if (!compressor) return false;
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;
-    const int flags = choice.progressive ? TJFLAG_PROGRESSIVE : 0;
+    // The accurate DCT, as for baseline files and Save As.
+    const int flags = TJFLAG_PROGRESSIVE | TJFLAG_ACCURATEDCT;
     const int rc = tjCompress2(compressor, pixels.constBits(), pixels.width(),
                                static_cast<int>(pixels.bytesPerLine()), pixels.height(), format,
                                &jpeg, &size, TJSAMP_420, std::clamp(choice.quality, 1, 100), flags);
