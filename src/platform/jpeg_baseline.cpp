@@ -14,12 +14,14 @@ extern "C" {
 }
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -31,17 +33,21 @@ extern "C" void jpeg_gen_optimal_table(j_compress_ptr cinfo, JHUFF_TBL* htbl, lo
 
 namespace {
 
-// libjpeg's work is split in two: colour conversion, downsampling and the DCT run on each
-// core for its half of the picture, straight into one set of block arrays; the Huffman
-// symbols are counted on the way. The tables made from the counts then code the whole
-// picture in a single pass. Every block is what a one-pass libjpeg run would make, so the
-// file is byte for byte the one its two-pass optimisation writes, in less than half the
-// time: that pass counts symbols one coefficient at a time.
+// libjpeg's work is split in bands of whole MCU rows: colour conversion, downsampling and
+// the DCT run for each band on whichever of two threads is free, straight into one set of
+// block arrays; the Huffman symbols are counted on the way. The tables made from the
+// counts then code the whole picture in a single pass. Every block is what a one-pass
+// libjpeg run would make, so the file is byte for byte the one its two-pass optimisation
+// writes, in less than half the time: that pass counts symbols one coefficient at a time.
 
 constexpr int kComponents = 3;
 constexpr int kSymbols = 257;  // libjpeg's count arrays: 256 symbols and its reserved one
 // Below this many pixels a second thread costs more than it saves.
 constexpr qint64 kSplitPixels = 16384;
+// Bands of about this many pixels: small enough that a thread the system holds back for a
+// while leaves its share to the other, large enough that starting libjpeg costs little.
+constexpr qint64 kBandPixels = qint64{1} << 19;
+constexpr int kMaxBands = 32;
 
 struct ErrorManager {
     jpeg_error_mgr base;
@@ -382,11 +388,17 @@ bool Encode(Writer* writer, Grow* sink, long (*dc)[kSymbols], long (*ac)[kSymbol
     return true;
 }
 
-// Bands on two threads when the picture has at least two MCU rows to share.
+// Two threads when the picture has at least two MCU rows to share.
 int BandCount(const QImage& pixels) {
     const int mcuRows = (pixels.height() + 15) / 16;
-    if (mcuRows < 2 || qint64{pixels.width()} * pixels.height() < kSplitPixels) return 1;
-    return std::thread::hardware_concurrency() > 1 ? 2 : 1;
+    const qint64 area = qint64{pixels.width()} * pixels.height();
+    if (mcuRows < 2 || area < kSplitPixels || std::thread::hardware_concurrency() < 2) return 1;
+    return static_cast<int>(
+        std::clamp<qint64>(area / kBandPixels, 2, std::min(mcuRows, kMaxBands)));
+}
+
+void CompressBands(Band* bands, int count, std::atomic<int>* next) {
+    for (int b = (*next)++; b < count; b = (*next)++) CompressBand(&bands[b]);
 }
 
 }  // namespace
@@ -398,34 +410,33 @@ std::optional<QByteArray> CompressBaseline(const QImage& pixels, int quality) {
     Writer writer;
     if (!Prepare(&writer, *space, pixels.width(), pixels.height(), quality)) return std::nullopt;
 
-    // The second band starts at an MCU row: every block of either band is then the one a
-    // run over the whole picture makes.
+    // Bands start at MCU rows: every block of a band is then the one a run over the whole
+    // picture makes.
     const int bandCount = BandCount(pixels);
-    const int split = bandCount == 1 ? pixels.height() : (pixels.height() + 15) / 16 / 2 * 16;
-    Band bands[2];
+    const int mcuRows = (pixels.height() + 15) / 16;
+    std::vector<Band> bands(static_cast<size_t>(bandCount));
     for (int b = 0; b < bandCount; ++b) {
-        Band& band = bands[b];
+        Band& band = bands[static_cast<size_t>(b)];
         band.pixels = &pixels;
         band.space = *space;
         band.quality = quality;
-        band.top = b == 0 ? 0 : split;
-        band.rows = b == 0 ? split : pixels.height() - split;
+        band.top = 16 * (b * mcuRows / bandCount);
+        band.rows = std::min(pixels.height(), 16 * ((b + 1) * mcuRows / bandCount)) - band.top;
         for (int c = 0; c < kComponents; ++c)
             band.blocks[c] =
                 writer.blocks[c] + band.top / 16 * writer.cinfo.comp_info[c].v_samp_factor;
     }
-    if (bandCount == 2) {
-        std::thread helper;
+    std::atomic<int> next = 0;
+    std::thread helper;
+    if (bandCount > 1) {
         try {
-            helper = std::thread(CompressBand, &bands[1]);
+            helper = std::thread(CompressBands, bands.data(), bandCount, &next);
         } catch (const std::system_error&) {
-            CompressBand(&bands[1]);
+            // No second thread: this one does every band.
         }
-        CompressBand(&bands[0]);
-        if (helper.joinable()) helper.join();
-    } else {
-        CompressBand(&bands[0]);
     }
+    CompressBands(bands.data(), bandCount, &next);
+    if (helper.joinable()) helper.join();
 
     // The counts per table; each band after the first started its DC differences at 0
     // where the file continues from the band before.
