@@ -298,7 +298,7 @@ void CompressBand(Band* band) {
     cinfo.dest = &sink.base;
     Configure(cinfo, band->space, band->pixels->width(), band->rows, band->quality);
     jpeg_start_compress(&cinfo, TRUE);
-    // Only now: starting set up libjpeg's own encoder, whose output nobody needs.
+    // Swapped in only now: starting set up libjpeg's own encoder, whose output nobody needs.
     taker.base.start_pass = TakerStart;
     taker.base.encode_mcu = TakeMcu;
     taker.base.finish_pass = TakerEnd;
@@ -348,25 +348,22 @@ bool Prepare(Writer* writer, J_COLOR_SPACE space, int width, int height, int qua
     }
     // Blocks per component as libjpeg counts them, padded to whole MCUs. Each array is
     // reached through one access: all its rows at once.
+    JDIMENSION rows[kComponents];
     for (int c = 0; c < kComponents; ++c) {
         const jpeg_component_info& component = cinfo.comp_info[c];
         const auto across =
             static_cast<JDIMENSION>((qint64{width} * component.h_samp_factor + 15) / 16);
         const auto down =
             static_cast<JDIMENSION>((qint64{height} * component.v_samp_factor + 15) / 16);
-        const JDIMENSION rows = RoundUp(down, component.v_samp_factor);
+        rows[c] = RoundUp(down, component.v_samp_factor);
         writer->arrays[c] = (*cinfo.mem->request_virt_barray)(
             reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE, FALSE,
-            RoundUp(across, component.h_samp_factor), rows, rows);
+            RoundUp(across, component.h_samp_factor), rows[c], rows[c]);
     }
     (*cinfo.mem->realize_virt_arrays)(reinterpret_cast<j_common_ptr>(&cinfo));
-    for (int c = 0; c < kComponents; ++c) {
-        const JDIMENSION rows = RoundUp(
-            static_cast<JDIMENSION>((qint64{height} * cinfo.comp_info[c].v_samp_factor + 15) / 16),
-            cinfo.comp_info[c].v_samp_factor);
+    for (int c = 0; c < kComponents; ++c)
         writer->blocks[c] = (*cinfo.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&cinfo),
-                                                             writer->arrays[c], 0, rows, TRUE);
-    }
+                                                             writer->arrays[c], 0, rows[c], TRUE);
     return true;
 }
 
