@@ -3,7 +3,7 @@
 // protocol on a pipe, the page loaded once) taking a PNG screenshot of the same six
 // screens, on a bands page and on a page of text; runs interleaved. Run under a real X
 // server of the screen's size, e.g.
-//   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/capture_bench
+//   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/capture_bench [--sides]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -267,9 +267,12 @@ int main(int argc, char* argv[]) {
     Print("  LoadPicture of one row file", Summary(load));
     Print("  SavePicture of the 6-row composite", Summary(save));
 
-    // The engine alone on whole pages, cold load included.
-    TimeWholePage(screen.width(), 6 * screen.height());
-    TimeWholePage(screen.width(), 60000);
+    // The engine alone on whole pages, cold load included; "--sides" skips to the side by
+    // side runs.
+    if (!app.arguments().contains(QStringLiteral("--sides"))) {
+        TimeWholePage(screen.width(), 6 * screen.height());
+        TimeWholePage(screen.width(), 60000);
+    }
 
     // Side by side with the warm Chromium, one run of each in turn.
     WarmChromium chromium;

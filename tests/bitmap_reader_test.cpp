@@ -2,9 +2,11 @@
 // library's source, the BMP copy, the GIF writer): known pictures in each depth read
 // back pixel for pixel, and pipes, devices, truncated files and lying headers are
 // refused at once, before any large buffer and without touching a destination.
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -232,6 +234,55 @@ class BitmapReaderTest : public QObject {
         QCOMPARE(QSize(w, h), picture.size());
         library->GlobalFree(image);
         QVERIFY(GifFromBitmapFile(Path("ours.bmp"), Path("ours.gif")).ok);
+    }
+
+    // Our writer makes byte for byte the file Qt's writer made of the same picture as
+    // 32-bit RGB: widths that need no padding and every padding, resolutions given and
+    // not, alpha, palettes, bands of rows that do not divide the height.
+    void writesWhatQtsWriterWrote_data() {
+        QTest::addColumn<QImage>("picture");
+        const auto known = [](int w, int h, QImage::Format format) {
+            QImage picture(w, h, QImage::Format_ARGB32);
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x)
+                    picture.setPixel(
+                        x, y,
+                        qRgba(x * 37 + y, y * 53 + x * 3, (x ^ y) * 11, (x * 7 + y * 5) & 255));
+            return picture.convertToFormat(format);
+        };
+        QTest::newRow("1 x 1") << known(1, 1, QImage::Format_RGB32);
+        QTest::newRow("2 x 3, two padding bytes") << known(2, 3, QImage::Format_RGB32);
+        QTest::newRow("3 x 2, three padding bytes") << known(3, 2, QImage::Format_RGB32);
+        QTest::newRow("5 x 4, one padding byte") << known(5, 4, QImage::Format_RGB32);
+        QTest::newRow("4 x 5, no padding") << known(4, 5, QImage::Format_RGB32);
+        QImage dense = known(7, 3, QImage::Format_RGB32);
+        dense.setDotsPerMeterX(11811);
+        dense.setDotsPerMeterY(5905);
+        QTest::newRow("300 x 150 dpi") << dense;
+        QImage none = known(6, 2, QImage::Format_RGB32);
+        none.setDotsPerMeterX(0);
+        none.setDotsPerMeterY(0);
+        QTest::newRow("no resolution") << none;
+        QTest::newRow("alpha, straight") << known(9, 4, QImage::Format_ARGB32);
+        QTest::newRow("alpha, premultiplied") << known(9, 4, QImage::Format_ARGB32_Premultiplied);
+        QTest::newRow("24-bit RGB") << known(11, 3, QImage::Format_RGB888);
+        QTest::newRow("palette") << known(10, 5, QImage::Format_Indexed8);
+        QTest::newRow("one bit") << known(10, 5, QImage::Format_Mono);
+        QTest::newRow("a screen, several bands") << known(1920, 1080, QImage::Format_RGB32);
+        QTest::newRow("rows wider than a band") << known(120000, 3, QImage::Format_RGB32);
+    }
+    void writesWhatQtsWriterWrote() {
+        QFETCH(QImage, picture);
+        QBuffer qts;
+        qts.open(QIODevice::WriteOnly);
+        QVERIFY(QImageWriter(&qts, "bmp").write(picture.convertToFormat(QImage::Format_RGB32)));
+        QBuffer ours;
+        ours.open(QIODevice::WriteOnly);
+        QVERIFY(WriteBitmap(picture, ours));
+        QCOMPARE(ours.data().size(), qts.data().size());
+        QVERIFY(ours.data() == qts.data());
+        QVERIFY(SavePicture(picture, Path("saved.bmp")));
+        QVERIFY(Bytes(Path("saved.bmp")) == qts.data());
     }
 
     // Every reader refuses every bad file, quickly, and leaves the destination alone.

@@ -4,6 +4,7 @@
 #include <QEventLoop>
 #include <QScopeGuard>
 #include <algorithm>
+#include <cmath>
 
 #include "app/form0.h"
 #include "app/form1.h"
@@ -15,6 +16,7 @@
 #include "capture/capture_engine.h"
 #include "capture/capture_shot.h"
 #include "capture/grab_screens.h"
+#include "capture/row_files.h"
 #include "crop/form99.h"
 #include "platform/beep.h"
 #include "platform/message_box.h"
@@ -113,8 +115,13 @@ void CommandCapture_Click(Program& program) {
     SetCaptureShot(QImage());
     if (v.RowsToCapture >= 1) {
         WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
-        SetCaptureShot(ShootPage(page, v));
+        SetCaptureShot(ShootPage(page, v), WhopperFilePath());
     }
+    // Rows cut from the engine's picture need no repaint of the control at each move:
+    // the window shows the page again once the rows are written.
+    const bool rowsFromShot =
+        CaptureShot().height() >= std::ceil(v.RowsToCapture) * TwipsToPixels(v.Form99Height);
+    browser.setUpdatesEnabled(!rowsFromShot);
     bool grabbed = true;
     for (v.CurrentRow = 1; v.CurrentRow <= v.RowsToCapture; v.CurrentRow = v.CurrentRow + 1) {
         // A row that could not be written ends the grabs: a composite of it would show
@@ -124,6 +131,7 @@ void CommandCapture_Click(Program& program) {
             break;
         }
     }
+    browser.setUpdatesEnabled(true);
     LetPendingEventsRun();
     const CompositeOutcome composite = grabbed ? BuildComposite(program) : CompositeOutcome{};
     const bool notWritten = !grabbed || composite.notWritten;

@@ -33,9 +33,6 @@ constexpr int kPollMs = 3;
 // ran out: without it a page that never settles would be grabbed mid-frame.
 constexpr int kFrameGraceMs = 3000;
 
-// The page gets this long to take the capture's changes back before the engine reports.
-constexpr int kRestoreMs = 1000;
-
 // Past the request's bound, this long without the page answering at all (a renderer
 // that hangs or died) ends the shot: every wait of the engine has an end.
 constexpr int kSilenceMs = 15000;
@@ -50,10 +47,13 @@ struct CaptureEngine::Run {
     ShotRequest request;
     int id = 0;
     QDeadlineTimer deadline;
-    QSize viewSizeBefore;
     bool settled = true;
     bool cut = false;
+    QSize viewSizeBefore;
     int growths = 0;
+    // The colour the marker was last given, and how many colours were given.
+    QRgb marker = 0;
+    int markers = 0;
     // CSS pixels: one screen, the picture's height, the view's height for the picture
     // (one row more holds the frame marker).
     int width = 0;
@@ -202,7 +202,9 @@ void CaptureEngine::Begin() {
                                                     .arg(run_->request.timeout.count() / 1000.0));
                });
     });
-    if (ownView_ && !view_->isVisible()) {
+    if (ownView_) {
+        // A new page is laid out at one screen from the start, never at an earlier
+        // shot's height.
         view_->resize(Device(r.width, q.scale), Device(r.screen, q.scale));
         view_->show();
     }
@@ -215,26 +217,31 @@ void CaptureEngine::Prepare() {
     const double scale = r.request.scale;
     if (!qFuzzyCompare(view_->zoomFactor(), scale)) view_->setZoomFactor(scale);
     if (ownView_ && !view_->isVisible()) view_->show();
-    r.viewSizeBefore = view_->size();
     // One screen first: what follows the viewport's height is measured there.
+    r.viewSizeBefore = view_->size();
     view_->resize(Device(r.width, scale), Device(r.screen, scale));
-    Script(pagescripts::Prepare(),
+    Script(pagescripts::Prepare(NextMarker()),
            [this](const QVariant&) { Settle(run_->width, run_->screen, &CaptureEngine::Measure); });
 }
 
 void CaptureEngine::Settle(int width, int height, void (CaptureEngine::*next)()) {
+    // At one screen only the layout is measured: one quiet frame is enough there, and no
+    // frame of it is grabbed.
+    const bool screen = height == run_->screen;
     if (run_->deadline.hasExpired()) {
         run_->settled = false;
-        return (this->*next)();
+        if (screen) return (this->*next)();
+        return Script(pagescripts::PaintMarker(NextMarker()),
+                      [this, next](const QVariant&) { (this->*next)(); });
     }
-    // At one screen only the layout is measured: one quiet frame is enough there.
-    const int quietFrames = height == run_->screen ? 1 : 2;
-    Script(pagescripts::Settle(width, height, quietFrames), [this, next](const QVariant&) {
-        PollScript(pagescripts::Settled(), RemainingMs(), [this, next](bool done) {
-            if (!done) run_->settled = false;
-            (this->*next)();
-        });
-    });
+    const QString marker = screen ? QString() : NextMarker();
+    Script(pagescripts::Settle(width, height, screen ? 1 : 2, marker),
+           [this, next](const QVariant&) {
+               PollScript(pagescripts::Settled(), RemainingMs(), [this, next](bool done) {
+                   if (!done) run_->settled = false;
+                   (this->*next)();
+               });
+           });
 }
 
 void CaptureEngine::Measure() {
@@ -302,26 +309,33 @@ QRgb CaptureEngine::MarkerPixel() {
     return shown.isNull() ? 0 : shown.pixel(0, 0) & 0xffffff;
 }
 
+QString CaptureEngine::NextMarker() {
+    // Each colour of a shot differs from the ones before it (multiplying by an odd number
+    // is one to one modulo 2^24) and from what the view shows now.
+    Run& r = *run_;
+    const QRgb shown = MarkerPixel();
+    do r.marker = (0x9e3779u * static_cast<quint32>(++r.markers)) & 0xffffff;
+    while (r.marker == shown);
+    return QColor::fromRgb(r.marker).name();
+}
+
 void CaptureEngine::ShowFreshFrame() {
-    // The marker lies in the view's last row, below every grabbed row: seeing it take
-    // its new colour proves that the view shows a frame drawn after all the changes made
-    // before it, and it never needs taking away before a grab.
-    const QRgb marker = MarkerPixel() ^ 0x808080;
-    Script(pagescripts::ShowMarker(QColor::fromRgb(marker).name()), [this,
-                                                                     marker](const QVariant&) {
-        auto deadline = std::make_shared<QDeadlineTimer>(std::max(RemainingMs(), kFrameGraceMs));
-        auto look = std::make_shared<std::function<void()>>();
-        const int id = run_->id;
-        *look = [this, id, marker, deadline, look] {
-            if (!Current(id)) return;
-            if (MarkerPixel() == marker || deadline->hasExpired()) {
-                if (MarkerPixel() != marker) run_->settled = false;
-                return GrabPart();
-            }
-            QTimer::singleShot(kPollMs, this, *look);
-        };
-        (*look)();
-    });
+    // The marker lies in the view's last row, below every grabbed row: seeing it in the
+    // colour the settle gave it last proves that the view shows a frame drawn after all
+    // the changes made before it.
+    auto deadline = std::make_shared<QDeadlineTimer>(std::max(RemainingMs(), kFrameGraceMs));
+    auto look = std::make_shared<std::function<void()>>();
+    const int id = run_->id;
+    *look = [this, id, deadline, look] {
+        if (!Current(id)) return;
+        const bool fresh = MarkerPixel() == run_->marker;
+        if (fresh || deadline->hasExpired()) {
+            if (!fresh) run_->settled = false;
+            return GrabPart();
+        }
+        QTimer::singleShot(kPollMs, this, *look);
+    };
+    (*look)();
 }
 
 void CaptureEngine::GrabPart() {
@@ -363,36 +377,24 @@ void CaptureEngine::GrabPart() {
 }
 
 void CaptureEngine::Restore() {
-    const int id = run_->id;
-    auto finish = [this, id] {
-        if (!Current(id)) return;
-        Run& r = *run_;
-        const double scale = r.request.scale;
-        view_->resize(ownView_ ? QSize(Device(r.width, scale), Device(r.screen, scale))
-                               : r.viewSizeBefore);
-        ShotResult result;
-        result.picture = std::move(r.picture);
-        if (!r.settled) {
-            result.status = ShotStatus::NotSettled;
-            result.detail = tr("The page did not settle within %1 s; it is shown as it then stood.")
-                                .arg(r.request.timeout.count() / 1000.0);
-        } else if (r.cut) {
-            result.status = ShotStatus::CutAtMaxHeight;
-            result.detail = tr("The page is taller than %1 pixels; the picture ends there.")
-                                .arg(r.request.maxHeight);
-        }
-        run_.reset();
-        Q_EMIT Finished(result);
-    };
-    auto answered = std::make_shared<bool>(false);
-    Script(pagescripts::Restore(), [finish, answered](const QVariant&) {
-        if (*answered) return;
-        *answered = true;
-        finish();
-    });
-    QTimer::singleShot(kRestoreMs, this, [finish, answered] {
-        if (*answered) return;
-        *answered = true;
-        finish();
-    });
+    Run& r = *run_;
+    // The page takes its changes back in the renderer's own time: every later script,
+    // a next shot's included, runs after this one, so nothing waits for it here. A view
+    // someone else owns gets its size back; our own keeps the shot's height until the
+    // next shot sizes it, since a resize of a tall view costs as much as a frame of it.
+    view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+    if (!ownView_) view_->resize(r.viewSizeBefore);
+    ShotResult result;
+    result.picture = std::move(r.picture);
+    if (!r.settled) {
+        result.status = ShotStatus::NotSettled;
+        result.detail = tr("The page did not settle within %1 s; it is shown as it then stood.")
+                            .arg(r.request.timeout.count() / 1000.0);
+    } else if (r.cut) {
+        result.status = ShotStatus::CutAtMaxHeight;
+        result.detail = tr("The page is taller than %1 pixels; the picture ends there.")
+                            .arg(r.request.maxHeight);
+    }
+    run_.reset();
+    Q_EMIT Finished(result);
 }

@@ -57,7 +57,8 @@ class CaptureEngine : public QObject {
   public:
     // Owns a view of its own on `profile` (the default profile when null).
     explicit CaptureEngine(QWebEngineProfile* profile = nullptr, QObject* parent = nullptr);
-    // Works on a view that someone else owns and places (the browser window's control).
+    // Works on a view that someone else owns and places (the browser window's control);
+    // the view has its size back after each shot.
     explicit CaptureEngine(QWebEngineView& view, QObject* parent = nullptr);
     ~CaptureEngine() override;
 
@@ -88,6 +89,7 @@ class CaptureEngine : public QObject {
     void Grow();
     void Grown();
     QRgb MarkerPixel();
+    QString NextMarker();
     void ShowFreshFrame();
     void GrabPart();
     void Restore();

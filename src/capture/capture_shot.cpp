@@ -4,11 +4,12 @@
 #include <unistd.h>
 
 #include <QFile>
-#include <QFileInfo>
-#include <QImageWriter>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <future>
 #include <map>
+
+#include "platform/bitmap_file.h"
 
 namespace {
 
@@ -31,16 +32,6 @@ bool StampOf(const QString& path, Stamp& stamp) {
     return true;
 }
 
-struct Shot {
-    QImage picture;
-    std::map<int, std::pair<QString, Stamp>> rows;
-};
-
-Shot& TheShot() {
-    static Shot shot;
-    return shot;
-}
-
 // A temporary file beside `path`, kept after closing; empty when none can be made.
 QString TemporaryBeside(const QString& path) {
     QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
@@ -60,10 +51,56 @@ bool RenameOver(const QString& from, const QString& to) {
     return false;
 }
 
+// The bitmap written whole into `temporary`, which is removed when it is not.
+bool WriteTemporary(const QImage& picture, const QString& temporary) {
+    QFile file(temporary);
+    const bool ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                    WriteBitmap(picture, file) && file.flush();
+    file.close();
+    if (ok && file.error() == QFileDevice::NoError) return true;
+    QFile::remove(temporary);
+    return false;
+}
+
+// The composite's file, written ahead on another thread; renamed into place or removed.
+struct Ahead {
+    QImage picture;
+    QString path;
+    QString temporary;
+    std::future<bool> written;
+
+    bool Take() { return written.valid() && written.get() && RenameOver(temporary, path); }
+    ~Ahead() {
+        if (written.valid() && written.get()) QFile::remove(temporary);
+    }
+};
+
+struct Shot {
+    QImage picture;
+    std::map<int, std::pair<QString, Stamp>> rows;
+    std::unique_ptr<Ahead> ahead;
+};
+
+Shot& TheShot() {
+    static Shot shot;
+    return shot;
+}
+
 }  // namespace
 
-void SetCaptureShot(const QImage& picture) {
-    TheShot() = {picture, {}};
+void SetCaptureShot(const QImage& picture, const QString& compositeFile) {
+    Shot& shot = TheShot();
+    shot.ahead.reset();
+    shot = {picture, {}, {}};
+    if (picture.isNull() || compositeFile.isEmpty()) return;
+    auto ahead = std::make_unique<Ahead>();
+    ahead->picture = picture;
+    ahead->path = compositeFile;
+    ahead->temporary = TemporaryBeside(compositeFile);
+    if (ahead->temporary.isEmpty()) return;
+    ahead->written =
+        std::async(std::launch::async, WriteTemporary, ahead->picture, ahead->temporary);
+    shot.ahead = std::move(ahead);
 }
 
 const QImage& CaptureShot() {
@@ -88,26 +125,18 @@ bool RowFileFromShot(int row, const QString& path) {
 
 bool WriteCaptureFile(const QImage& picture, const QString& path) {
     if (picture.isNull()) return false;
-    // Qt's writer gives 24-bit rows for every picture of more than 8 bits a pixel.
-    const QImage rgb = picture.depth() > 8 && !picture.hasAlphaChannel()
-                           ? picture
-                           : picture.convertToFormat(QImage::Format_RGB32);
     const QString temporary = TemporaryBeside(path);
-    if (temporary.isEmpty()) return false;
-    QFile file(temporary);
-    QImageWriter writer(&file, "bmp");
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || !writer.write(rgb) ||
-        !file.flush()) {
-        file.close();
-        QFile::remove(temporary);
-        return false;
-    }
-    file.close();
-    if (file.error() != QFileDevice::NoError) {
-        QFile::remove(temporary);
-        return false;
-    }
-    return RenameOver(temporary, path);
+    return !temporary.isEmpty() && WriteTemporary(picture, temporary) &&
+           RenameOver(temporary, path);
+}
+
+bool WriteCompositeFile(const QImage& composite, const QString& path) {
+    std::unique_ptr<Ahead> ahead = std::move(TheShot().ahead);
+    if (ahead && ahead->path == path && composite.constBits() == ahead->picture.constBits() &&
+        composite.size() == ahead->picture.size() && ahead->Take())
+        return true;
+    ahead.reset();
+    return WriteCaptureFile(composite, path);
 }
 
 bool ShareCaptureFile(const QString& from, const QString& to) {

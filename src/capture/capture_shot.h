@@ -7,8 +7,9 @@
 #include <QString>
 
 // Keeps `picture` as the page's picture of this capture and forgets the row files cut
-// from an earlier one.
-void SetCaptureShot(const QImage& picture);
+// from an earlier one. With `compositeFile`, a second core starts writing the picture
+// as that file beside it while the rows are cut, for WriteCompositeFile to take.
+void SetCaptureShot(const QImage& picture, const QString& compositeFile = QString());
 const QImage& CaptureShot();
 
 // Row `row` was written to `path` from the capture's picture just now.
@@ -21,6 +22,10 @@ bool RowFileFromShot(int row, const QString& path);
 // the old), but not forced to disk, because every capture makes these files again.
 // False when it could not be written; the old file is then untouched.
 bool WriteCaptureFile(const QImage& picture, const QString& path);
+
+// WriteCaptureFile for the composite: when `composite` is the capture's picture itself and
+// its file was written in the background, that file is renamed into place.
+bool WriteCompositeFile(const QImage& composite, const QString& path);
 
 // Makes `to` the same file as `from` (a hard link renamed into place, a copy where
 // links are not possible). False when `to` could not be replaced.

@@ -7,7 +7,7 @@ namespace {
 // Every element the capture changed keeps its own style attribute in `saved`, so that
 // Restore() gives the page back exactly.
 constexpr char kPrepare[] = R"JS(
-(function () {
+(function (color) {
     if (window.glimpaCapture) return true;
     const g = window.glimpaCapture = { saved: new Map(), scroll: [scrollX, scrollY] };
     g.touch = (el) => { if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style')); };
@@ -16,9 +16,19 @@ constexpr char kPrepare[] = R"JS(
     g.style.textContent = '::-webkit-scrollbar{display:none!important}' +
                           'html,body{scrollbar-width:none!important}';
     document.documentElement.appendChild(g.style);
+    // The view's bottom-left pixel shows the marker in every frame from now on, so a
+    // frame showing its newest colour was drawn after everything changed before it.
+    g.marker = document.createElement('glimpa-frame-marker');
+    g.paint = (color) => g.marker.setAttribute('style',
+        'all: initial !important; position: fixed !important; left: 0 !important;' +
+        'bottom: 0 !important; width: 1px !important; height: 1px !important;' +
+        'z-index: 2147483647 !important; display: block !important;' +
+        'background: ' + color + ' !important; pointer-events: none !important;');
+    g.paint(color);
+    document.documentElement.appendChild(g.marker);
     scrollTo(0, 0);
     return true;
-})()
+})('%1')
 )JS";
 
 // Done once the layout has the expected size, the page has been calm for a while after
@@ -26,7 +36,7 @@ constexpr char kPrepare[] = R"JS(
 // sight is still loading or waiting to be decoded. Lazy images come into sight (and
 // start loading) only in a frame after the layout grew, hence the loop.
 constexpr char kSettle[] = R"JS(
-(function (width, height, quietFrames) {
+(function (width, height, quietFrames, marker) {
     const state = { done: false };
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
@@ -67,10 +77,12 @@ constexpr char kSettle[] = R"JS(
                 else if (sized) await pause(Math.max(10, calmFor - since));
             }
         }
+        // The frame that shows this colour was drawn after the page settled.
+        if (marker) window.glimpaCapture.paint(marker);
         state.done = true;
     })();
     return true;
-})(%1, %2, %3)
+})(%1, %2, %3, '%4')
 )JS";
 
 constexpr char kSettled[] = "window.glimpaSettle ? window.glimpaSettle.done : false";
@@ -183,20 +195,7 @@ constexpr char kScrollPart[] = R"JS(
 })(%1, %2)
 )JS";
 
-constexpr char kShowMarker[] = R"JS(
-(function (color) {
-    const g = window.glimpaCapture;
-    if (!g.marker) {
-        g.marker = document.createElement('glimpa-frame-marker');
-        document.documentElement.appendChild(g.marker);
-    }
-    g.marker.setAttribute('style', 'all: initial !important; position: fixed !important;' +
-        'left: 0 !important; bottom: 0 !important; width: 1px !important;' +
-        'height: 1px !important; z-index: 2147483647 !important; display: block !important;' +
-        'background: ' + color + ' !important; pointer-events: none !important;');
-    return true;
-})('%1')
-)JS";
+constexpr char kPaintMarker[] = "window.glimpaCapture.paint('%1'), true";
 
 constexpr char kRestore[] = R"JS(
 (function () {
@@ -215,11 +214,11 @@ constexpr char kRestore[] = R"JS(
 
 }  // namespace
 
-QString Prepare() {
-    return QString::fromLatin1(kPrepare);
+QString Prepare(const QString& marker) {
+    return QString::fromLatin1(kPrepare).arg(marker);
 }
-QString Settle(int width, int height, int quietFrames) {
-    return QString::fromLatin1(kSettle).arg(width).arg(height).arg(quietFrames);
+QString Settle(int width, int height, int quietFrames, const QString& marker) {
+    return QString::fromLatin1(kSettle).arg(width).arg(height).arg(quietFrames).arg(marker);
 }
 QString Settled() {
     return QString::fromLatin1(kSettled);
@@ -236,8 +235,8 @@ QString Heights() {
 QString ScrollPart(int top, int end) {
     return QString::fromLatin1(kScrollPart).arg(top).arg(end);
 }
-QString ShowMarker(const QString& color) {
-    return QString::fromLatin1(kShowMarker).arg(color);
+QString PaintMarker(const QString& color) {
+    return QString::fromLatin1(kPaintMarker).arg(color);
 }
 QString Restore() {
     return QString::fromLatin1(kRestore);

@@ -5,13 +5,14 @@
 
 namespace pagescripts {
 
-// Hides the scrollbars, remembers the scroll position and goes to the top of the page.
-QString Prepare();
+// Hides the scrollbars, puts a one-pixel marker of colour `marker` (#rrggbb) in the
+// view's bottom-left corner, remembers the scroll position and goes to the top.
+QString Prepare(const QString& marker);
 
 // Starts the settle loop for a view of width x height CSS pixels, done after
-// `quietFrames` frames in a row with nothing left to wait for; Settled() tells when it
-// is done.
-QString Settle(int width, int height, int quietFrames);
+// `quietFrames` frames in a row with nothing left to wait for, when it paints the marker
+// `marker` (none when empty); Settled() tells when it is done.
+QString Settle(int width, int height, int quietFrames, const QString& marker = QString());
 QString Settled();
 
 // At one screen: remembers the heights of all elements and the places of the fixed
@@ -29,8 +30,8 @@ QString Heights();
 // bottom) and hides what became fixed since. Answers the scroll position reached.
 QString ScrollPart(int top, int end);
 
-// A one-pixel element in the view's bottom row (outside every grab) in `color`.
-QString ShowMarker(const QString& color);
+// The marker in `color` at once.
+QString PaintMarker(const QString& color);
 
 // Undoes all of the above.
 QString Restore();

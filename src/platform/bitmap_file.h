@@ -3,10 +3,17 @@
 #include <QString>
 #include <optional>
 
+class QIODevice;
+
 // Windows bitmap files as the program writes them: "BM" file header, 40-byte info
 // header, 24 bits per pixel, bottom-up rows padded to four bytes. The file is
 // replaced atomically; false when the picture is empty or cannot be written.
 bool SavePicture(const QImage& picture, const QString& path);
+
+// The same file's bytes written to `out` as they are made, a band of rows at a time, so
+// that a page-sized picture needs no second copy in memory. Byte for byte what Qt's BMP
+// writer gives, several times faster. False when the picture is empty or a write fails.
+bool WriteBitmap(const QImage& picture, QIODevice& out);
 
 // A bitmap file read back as 32-bit RGB; nothing when it cannot be read, is no regular
 // file, or its header or length is wrong (ReadBitmapFile tells why).
