@@ -1,6 +1,6 @@
-// The capture's own files: the composite written ahead on a second core is the file
-// only when the composite is the capture's picture itself; every other picture is
-// written as it is, and no temporary file is ever left in the folder.
+// The capture's own files: a file written ahead on a second core becomes the file only
+// when the very pixels it holds are written there; every other picture is written as
+// it is, and no temporary file is left in the folder.
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -50,44 +50,62 @@ class CaptureFilesTest : public QObject {
             QFile::remove(Path(name));
     }
 
-    // What the composite file holds, whatever was written ahead.
-    void compositeFile_data() {
+    // What each file holds, whatever was written ahead: the rows cut from the picture
+    // and the composite, against pictures that are, or only look like, those parts.
+    void filesAhead_data() {
         QTest::addColumn<QString>("case_");
         QTest::newRow("the capture's picture itself") << "same";
-        QTest::newRow("a copy: same pixels, other memory") << "copy";
-        QTest::newRow("other pixels") << "other";
+        QTest::newRow("copies: same pixels, other memory") << "copy";
+        QTest::newRow("one pixel different") << "other";
         QTest::newRow("another size") << "size";
-        QTest::newRow("ahead for another file") << "elsewhere";
-        QTest::newRow("a new capture before the composite") << "forgotten";
+        QTest::newRow("ahead for other files") << "elsewhere";
+        QTest::newRow("a new capture before the files") << "forgotten";
+        QTest::newRow("files never written") << "unused";
     }
-    void compositeFile() {
+    void filesAhead() {
         QFETCH(QString, case_);
         const QImage shot = Known(301, 97, 1);
-        const QString whopper = Path(QStringLiteral("whopper.bmp"));
-        SetCaptureShot(shot, case_ == "elsewhere" ? Path(QStringLiteral("other.bmp")) : whopper);
-        QImage composite = shot;
-        if (case_ == "copy") composite = shot.copy();
-        if (case_ == "other") composite.setPixel(300, 96, qRgb(1, 2, 3));
-        if (case_ == "size") composite = shot.copy(0, 0, 301, 96);
+        const QRect rows[] = {{0, 0, 301, 40}, {0, 40, 301, 40}};
+        const auto path = [&](const char* name) {
+            return Path((case_ == "elsewhere" ? QStringLiteral("x") : QString()) +
+                        QLatin1String(name));
+        };
+        SetCaptureShot(shot, {{path("row1.bmp"), rows[0]},
+                              {path("row2.bmp"), rows[1]},
+                              {path("whopper.bmp"), shot.rect()}});
+        if (case_ == "unused") {
+            ForgetFilesAhead();
+            QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList());
+            return;
+        }
         if (case_ == "forgotten") {
             SetCaptureShot(QImage());
-            QVERIFY(Leftovers().isEmpty());
-            QVERIFY(!QFile::exists(whopper));
+            QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList());
         }
-        QVERIFY(WriteCompositeFile(composite, whopper));
-        QVERIFY(Bytes(whopper) == BitmapBytes(composite));
-        QCOMPARE(*LoadPicture(whopper), composite);
-        SetCaptureShot(QImage());
+        QList<QPair<QString, QImage>> files;
+        for (int row = 0; row < 2; ++row)
+            files.append({Path(QStringLiteral("row%1.bmp").arg(row + 1)), shot.copy(rows[row])});
+        files.append({Path(QStringLiteral("whopper.bmp")), shot});
+        for (auto& [file, picture] : files) {
+            if (case_ == "copy") picture = picture.copy();
+            if (case_ == "other") picture.setPixel(picture.width() - 1, 3, qRgb(1, 2, 3));
+            if (case_ == "size") picture = picture.copy(0, 0, picture.width(), 39);
+            QVERIFY(WriteCaptureFile(picture, file));
+            QVERIFY2(Bytes(file) == BitmapBytes(picture), qPrintable(file));
+        }
+        ForgetFilesAhead();
         QCOMPARE(Leftovers(), QStringList());
-        QVERIFY(!QFile::exists(Path(QStringLiteral("other.bmp"))));
+        for (const char* name : {"xrow1.bmp", "xrow2.bmp", "xwhopper.bmp"})
+            QVERIFY(!QFile::exists(Path(QLatin1String(name))));
     }
 
     // A folder that takes no file: the composite is not written, and says so.
     void unwritableFolder() {
         const QImage shot = Known(40, 30, 2);
         const QString whopper = Path(QStringLiteral("missing/whopper.bmp"));
-        SetCaptureShot(shot, whopper);
-        QVERIFY(!WriteCompositeFile(shot, whopper));
+        SetCaptureShot(shot, {{whopper, shot.rect()}});
+        QVERIFY(!WriteCaptureFile(shot, whopper));
+        ForgetFilesAhead();
         QVERIFY(!WriteCaptureFile(shot, whopper));
         QVERIFY(!QFile::exists(whopper));
     }

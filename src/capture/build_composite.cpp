@@ -84,7 +84,7 @@ CompositeOutcome BuildComposite(Program& program) {
     // than one): an empty or blank file would pass for a capture.
     const QImage composite = editor.PictureWhopper->Image();
     if (v.ScreenCount == 0 || composite.isNull()) return {};
-    if (!WriteCompositeFile(composite, WhopperFilePath())) return {false, true};
+    if (!WriteCaptureFile(composite, WhopperFilePath())) return {false, true};
     // cropped.bmp is what Save As writes: the whole page until a crop, like the box.
     if (!ShareCaptureFile(WhopperFilePath(), CroppedFilePath())) return {false, true};
 

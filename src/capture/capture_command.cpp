@@ -66,6 +66,17 @@ QImage ShootPage(QWebEngineView& view, const ModuleVariables& v) {
     return picture;
 }
 
+// The row files and the composite as they will be cut from the engine's picture, for a
+// second core to write while the rows are grabbed; any other content is written as it is.
+std::vector<FileAhead> FilesCutFrom(const QImage& shot, const ModuleVariables& v) {
+    const QSize screen(TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
+    std::vector<FileAhead> files;
+    for (int row = 1; row <= v.RowsToCapture && row * screen.height() <= shot.height(); ++row)
+        files.push_back({RowFilePath(row), QRect(QPoint(0, (row - 1) * screen.height()), screen)});
+    files.push_back({WhopperFilePath(), shot.rect()});
+    return files;
+}
+
 void SayNotWritten() {
     MsgBox(QStringLiteral("The capture could not be saved: Glimpa cannot write its picture "
                           "files in the folder %1. The previous capture is kept.")
@@ -115,7 +126,8 @@ void CommandCapture_Click(Program& program) {
     SetCaptureShot(QImage());
     if (v.RowsToCapture >= 1) {
         WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
-        SetCaptureShot(ShootPage(page, v), WhopperFilePath());
+        const QImage shot = ShootPage(page, v);
+        SetCaptureShot(shot, FilesCutFrom(shot, v));
     }
     // Rows cut from the engine's picture need no repaint of the control at each move:
     // the window shows the page again once the rows are written.
@@ -134,6 +146,7 @@ void CommandCapture_Click(Program& program) {
     browser.setUpdatesEnabled(true);
     LetPendingEventsRun();
     const CompositeOutcome composite = grabbed ? BuildComposite(program) : CompositeOutcome{};
+    ForgetFilesAhead();
     const bool notWritten = !grabbed || composite.notWritten;
 
     SetScreenMousePointer(kPointerDefault);

@@ -343,27 +343,15 @@ void CaptureEngine::GrabPart() {
     const double scale = r.request.scale;
     const int from = r.done;
     const int to = std::min(r.tall, from + r.view);
-    // Bands of one screen keep the copies small; the view shows the part from its top.
+    // The view shows the part from its top and paints it straight into the picture: no
+    // copy of the view's pixels in between. What the view could not paint is white,
+    // never stale memory.
     const int top = Device(from, scale);
     const int bottom = Device(to, scale);
-    const int band = std::max(1, Device(r.screen, scale));
-    const int width = r.picture.width();
-    for (int y = top; y < bottom; y += band) {
-        const int rows = std::min(band, bottom - y);
-        QImage shot = view_->grab(QRect(0, y - top, width, rows)).toImage();
-        if (shot.format() != QImage::Format_RGB32) shot.convertTo(QImage::Format_RGB32);
-        const int copyRows = std::min(rows, shot.height());
-        const int bytes = std::min<qsizetype>(shot.bytesPerLine(), r.picture.bytesPerLine());
-        for (int line = 0; line < copyRows; ++line)
-            std::memcpy(r.picture.scanLine(y + line), shot.constScanLine(line), bytes);
-        // What the view could not give (a failed grab) is white, never stale memory.
-        for (int line = copyRows; line < rows; ++line)
-            std::memset(r.picture.scanLine(y + line), 0xff, r.picture.bytesPerLine());
-        if (shot.width() < width)
-            for (int line = 0; line < copyRows; ++line)
-                std::memset(r.picture.scanLine(y + line) + bytes, 0xff,
-                            r.picture.bytesPerLine() - bytes);
-    }
+    for (int y = top; y < bottom; ++y)
+        std::memset(r.picture.scanLine(y), 0xff, static_cast<size_t>(r.picture.bytesPerLine()));
+    view_->render(&r.picture, QPoint(0, top), QRegion(0, 0, r.picture.width(), bottom - top),
+                  QWidget::DrawChildren);
     r.done = to;
     const int screens = (r.tall + r.screen - 1) / r.screen;
     Q_EMIT Progress(std::min(screens, (r.done + r.screen - 1) / r.screen), screens);

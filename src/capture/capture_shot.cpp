@@ -6,8 +6,12 @@
 #include <QFile>
 #include <QTemporaryFile>
 #include <cstdio>
+#include <cstring>
 #include <future>
 #include <map>
+#include <memory>
+#include <thread>
+#include <vector>
 
 #include "platform/bitmap_file.h"
 
@@ -62,16 +66,51 @@ bool WriteTemporary(const QImage& picture, const QString& temporary) {
     return false;
 }
 
-// The composite's file, written ahead on another thread; renamed into place or removed.
+// The files cut from the capture's picture, written ahead on another thread in the
+// order asked; each is renamed into place when the same pixels are written there, and
+// removed otherwise.
 struct Ahead {
+    struct File {
+        QString path;
+        QRect part;
+        QString temporary;
+        std::promise<bool> done;
+        std::shared_future<bool> written = done.get_future().share();
+        bool settled = false;
+    };
     QImage picture;
-    QString path;
-    QString temporary;
-    std::future<bool> written;
+    std::vector<std::unique_ptr<File>> files;
+    std::thread worker;
 
-    bool Take() { return written.valid() && written.get() && RenameOver(temporary, path); }
+    // The part of the picture, read in place.
+    QImage Part(const QRect& part) const {
+        return QImage(picture.constScanLine(part.y()) + part.x() * 4, part.width(), part.height(),
+                      picture.bytesPerLine(), picture.format());
+    }
+    void Write() {
+        for (const auto& file : files)
+            file->done.set_value(WriteTemporary(Part(file->part), file->temporary));
+    }
+    File* Find(const QString& path) {
+        for (const auto& file : files)
+            if (file->path == path && !file->settled) return file.get();
+        return nullptr;
+    }
+    bool Same(const QImage& other, const QRect& part) const {
+        if (other.size() != part.size() || other.depth() != 32) return false;
+        const qsizetype bytes = qsizetype(part.width()) * 4;
+        for (int y = 0; y < part.height(); ++y) {
+            const uchar* mine = picture.constScanLine(part.y() + y) + part.x() * 4;
+            const uchar* theirs = other.constScanLine(y);
+            if (mine != theirs && std::memcmp(mine, theirs, static_cast<size_t>(bytes)) != 0)
+                return false;
+        }
+        return true;
+    }
     ~Ahead() {
-        if (written.valid() && written.get()) QFile::remove(temporary);
+        if (worker.joinable()) worker.join();
+        for (const auto& file : files)
+            if (!file->settled && file->written.get()) QFile::remove(file->temporary);
     }
 };
 
@@ -88,19 +127,28 @@ Shot& TheShot() {
 
 }  // namespace
 
-void SetCaptureShot(const QImage& picture, const QString& compositeFile) {
+void SetCaptureShot(const QImage& picture, const std::vector<FileAhead>& files) {
     Shot& shot = TheShot();
     shot.ahead.reset();
     shot = {picture, {}, {}};
-    if (picture.isNull() || compositeFile.isEmpty()) return;
+    if (picture.isNull() || picture.depth() != 32 || files.empty()) return;
     auto ahead = std::make_unique<Ahead>();
     ahead->picture = picture;
-    ahead->path = compositeFile;
-    ahead->temporary = TemporaryBeside(compositeFile);
-    if (ahead->temporary.isEmpty()) return;
-    ahead->written =
-        std::async(std::launch::async, WriteTemporary, ahead->picture, ahead->temporary);
+    for (const FileAhead& file : files) {
+        if (!picture.rect().contains(file.part) || file.part.isEmpty()) continue;
+        auto entry = std::make_unique<Ahead::File>();
+        entry->path = file.path;
+        entry->part = file.part;
+        entry->temporary = TemporaryBeside(file.path);
+        if (entry->temporary.isEmpty()) continue;
+        ahead->files.push_back(std::move(entry));
+    }
+    ahead->worker = std::thread(&Ahead::Write, ahead.get());
     shot.ahead = std::move(ahead);
+}
+
+void ForgetFilesAhead() {
+    TheShot().ahead.reset();
 }
 
 const QImage& CaptureShot() {
@@ -125,18 +173,18 @@ bool RowFileFromShot(int row, const QString& path) {
 
 bool WriteCaptureFile(const QImage& picture, const QString& path) {
     if (picture.isNull()) return false;
+    Ahead* ahead = TheShot().ahead.get();
+    if (Ahead::File* file = ahead ? ahead->Find(path) : nullptr) {
+        file->settled = true;
+        const bool same = ahead->Same(picture, file->part);
+        if (file->written.get()) {
+            if (same) return RenameOver(file->temporary, path);
+            QFile::remove(file->temporary);
+        }
+    }
     const QString temporary = TemporaryBeside(path);
     return !temporary.isEmpty() && WriteTemporary(picture, temporary) &&
            RenameOver(temporary, path);
-}
-
-bool WriteCompositeFile(const QImage& composite, const QString& path) {
-    std::unique_ptr<Ahead> ahead = std::move(TheShot().ahead);
-    if (ahead && ahead->path == path && composite.constBits() == ahead->picture.constBits() &&
-        composite.size() == ahead->picture.size() && ahead->Take())
-        return true;
-    ahead.reset();
-    return WriteCaptureFile(composite, path);
 }
 
 bool ShareCaptureFile(const QString& from, const QString& to) {

@@ -4,12 +4,23 @@
 // the ones written from it; a row file replaced or removed since is read (or missed) as
 // the file it now is.
 #include <QImage>
+#include <QRect>
 #include <QString>
+#include <vector>
+
+// A file that will hold `part` of the capture's picture.
+struct FileAhead {
+    QString path;
+    QRect part;
+};
 
 // Keeps `picture` as the page's picture of this capture and forgets the row files cut
-// from an earlier one. With `compositeFile`, a second core starts writing the picture
-// as that file beside it while the rows are cut, for WriteCompositeFile to take.
-void SetCaptureShot(const QImage& picture, const QString& compositeFile = QString());
+// from an earlier one. A second core starts writing `files` beside their places, in
+// their order, for WriteCaptureFile to take.
+void SetCaptureShot(const QImage& picture, const std::vector<FileAhead>& files = {});
+
+// Removes the files written ahead that were not taken.
+void ForgetFilesAhead();
 const QImage& CaptureShot();
 
 // Row `row` was written to `path` from the capture's picture just now.
@@ -20,12 +31,9 @@ bool RowFileFromShot(int row, const QString& path);
 
 // Writes `picture` as a bitmap to `path`: replaced atomically (a new file renamed over
 // the old), but not forced to disk, because every capture makes these files again.
-// False when it could not be written; the old file is then untouched.
+// False when it could not be written; the old file is then untouched. A file written
+// ahead for `path` is taken when it holds these very pixels.
 bool WriteCaptureFile(const QImage& picture, const QString& path);
-
-// WriteCaptureFile for the composite: when `composite` is the capture's picture itself and
-// its file was written in the background, that file is renamed into place.
-bool WriteCompositeFile(const QImage& composite, const QString& path);
 
 // Makes `to` the same file as `from` (a hard link renamed into place, a copy where
 // links are not possible). False when `to` could not be replaced.
