@@ -250,8 +250,14 @@ int main(int argc, char* argv[]) {
                                                  capturepages::BandsPage(6 * screen.height()));
     if (!LoadInProgram(program, page)) return 1;
 
-    Print("Capture, 1 row (click to whopper.bmp)", TimeCapture(program, QStringLiteral("1")));
-    Print("Capture, 6 rows (click to whopper.bmp)", TimeCapture(program, QStringLiteral("6")));
+    const Figures one = TimeCapture(program, QStringLiteral("1"));
+    Print("Capture, 1 row (click to whopper.bmp)", one);
+    const Figures six = TimeCapture(program, QStringLiteral("6"));
+    Print("Capture, 6 rows (click to whopper.bmp)", six);
+    // What each screen beyond the first costs, from the medians.
+    const double perRow = (six.median - one.median) / 5;
+    std::printf("  per extra row %.1f ms, per megapixel %.1f ms\n", perRow,
+                perRow / (screen.width() * screen.height() / 1e6));
     // Where the composite's time goes: reading a row file back, writing the composite.
     std::vector<double> load, save;
     for (int run = 0; run < kRuns; ++run) {
