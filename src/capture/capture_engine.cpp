@@ -368,10 +368,12 @@ void CaptureEngine::Restore() {
     Run& r = *run_;
     // The page takes its changes back in the renderer's own time: every later script,
     // a next shot's included, runs after this one, so nothing waits for it here. A view
-    // someone else owns gets its size back; our own keeps the shot's height until the
-    // next shot sizes it, since a resize of a tall view costs as much as a frame of it.
+    // someone else owns gets its size back; our own goes back to one screen, which frees
+    // the tall view's frames before the picture is encoded.
     view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
-    if (!ownView_) view_->resize(r.viewSizeBefore);
+    const double scale = r.request.scale;
+    view_->resize(ownView_ ? QSize(Device(r.width, scale), Device(r.screen, scale))
+                           : r.viewSizeBefore);
     ShotResult result;
     result.picture = std::move(r.picture);
     if (!r.settled) {

@@ -111,7 +111,7 @@ void FilterPaeth(const std::uint8_t* __restrict cur, const std::uint8_t* __restr
                    pb = static_cast<std::int16_t>(std::abs(a - c)),
                    pc = static_cast<std::int16_t>(std::abs(a + b - 2 * c));
         const std::int16_t bOrC = pb <= pc ? b : c;
-        const std::int16_t predictor = (pa <= pb) & (pa <= pc) ? a : bOrC;
+        const std::int16_t predictor = ((pa <= pb) & (pa <= pc)) ? a : bOrC;
         out[i] = static_cast<std::uint8_t>(cur[i + kBpp] - predictor);
     }
 }
