@@ -205,7 +205,7 @@ void CaptureEngine::Begin() {
     if (ownView_) {
         // A new page is laid out at one screen from the start, never at an earlier
         // shot's height.
-        view_->resize(Device(r.width, q.scale), Device(r.screen, q.scale));
+        view_->resize(OneScreen());
         view_->show();
     }
     view_->load(q.address);
@@ -219,12 +219,17 @@ void CaptureEngine::Prepare() {
     if (ownView_ && !view_->isVisible()) view_->show();
     // One screen first: what follows the viewport's height is measured there.
     r.viewSizeBefore = view_->size();
-    view_->resize(Device(r.width, scale), Device(r.screen, scale));
+    view_->resize(OneScreen());
     Script(pagescripts::Prepare(NextMarker()),
-           [this](const QVariant&) { Settle(run_->width, run_->screen, &CaptureEngine::Measure); });
+           [this](const QVariant&) { Settle(run_->screen, &CaptureEngine::Measure); });
 }
 
-void CaptureEngine::Settle(int width, int height, void (CaptureEngine::*next)()) {
+QSize CaptureEngine::OneScreen() const {
+    const Run& r = *run_;
+    return {Device(r.width, r.request.scale), Device(r.screen, r.request.scale)};
+}
+
+void CaptureEngine::Settle(int height, void (CaptureEngine::*next)()) {
     // At one screen only the layout is measured: one quiet frame is enough there, and no
     // frame of it is grabbed.
     const bool screen = height == run_->screen;
@@ -235,7 +240,7 @@ void CaptureEngine::Settle(int width, int height, void (CaptureEngine::*next)())
                       [this, next](const QVariant&) { (this->*next)(); });
     }
     const QString marker = screen ? QString() : NextMarker();
-    Script(pagescripts::Settle(width, height, screen ? 1 : 2, marker),
+    Script(pagescripts::Settle(run_->width, height, screen ? 1 : 2, marker),
            [this, next](const QVariant&) {
                PollScript(pagescripts::Settled(), RemainingMs(), [this, next](bool done) {
                    if (!done) run_->settled = false;
@@ -273,9 +278,8 @@ void CaptureEngine::Grow() {
     const QString sized =
         QStringLiteral("innerWidth === %1 && innerHeight === %2").arg(r.width).arg(r.view + 1);
     PollScript(sized, std::max(RemainingMs(), kFrameGraceMs), [this](bool) {
-        Script(pagescripts::Pin(), [this](const QVariant&) {
-            Settle(run_->width, run_->view + 1, &CaptureEngine::Grown);
-        });
+        Script(pagescripts::Pin(),
+               [this](const QVariant&) { Settle(run_->view + 1, &CaptureEngine::Grown); });
     });
 }
 
@@ -359,9 +363,8 @@ void CaptureEngine::GrabPart() {
     if (r.done >= r.tall) return Restore();
     // The next part: the page scrolled so that it starts at the view's top. A spacer past
     // the picture's end lets every part scroll exactly there.
-    Script(pagescripts::ScrollPart(r.done, r.tall + r.view + 2), [this](const QVariant&) {
-        Settle(run_->width, run_->view + 1, &CaptureEngine::ShowFreshFrame);
-    });
+    Script(pagescripts::ScrollPart(r.done, r.tall + r.view + 2),
+           [this](const QVariant&) { Settle(run_->view + 1, &CaptureEngine::ShowFreshFrame); });
 }
 
 void CaptureEngine::Restore() {
@@ -371,9 +374,7 @@ void CaptureEngine::Restore() {
     // someone else owns gets its size back; our own goes back to one screen, which frees
     // the tall view's frames before the picture is encoded.
     view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
-    const double scale = r.request.scale;
-    view_->resize(ownView_ ? QSize(Device(r.width, scale), Device(r.screen, scale))
-                           : r.viewSizeBefore);
+    view_->resize(ownView_ ? OneScreen() : r.viewSizeBefore);
     ShotResult result;
     result.picture = std::move(r.picture);
     if (!r.settled) {

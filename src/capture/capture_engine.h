@@ -83,7 +83,8 @@ class CaptureEngine : public QObject {
     void Fail(ShotStatus status, const QString& detail);
     void Begin();
     void Prepare();
-    void Settle(int width, int height, void (CaptureEngine::*next)());
+    QSize OneScreen() const;
+    void Settle(int height, void (CaptureEngine::*next)());
     void Measure();
     void SetTall(int tall);
     void Grow();

@@ -1,7 +1,5 @@
 #include "platform/imaging_library.h"
 
-#include <turbojpeg.h>
-
 #include <QFile>
 #include <algorithm>
 #include <limits>
@@ -9,6 +7,7 @@
 
 #include "platform/bitmap_reader.h"
 #include "platform/jpeg_baseline.h"
+#include "platform/jpeg_progressive.h"
 #include "platform/regular_file.h"
 #include "platform/replace_file.h"
 
@@ -27,11 +26,6 @@ struct Dest {
 
 class TurboImagingLibrary final : public ImagingLibrary {
   public:
-    TurboImagingLibrary() : compressor_(tjInitCompress()) {}
-    ~TurboImagingLibrary() override {
-        if (compressor_) tjDestroy(compressor_);
-    }
-
     ISHandle ISOpenFileSource(const QString& path) override {
         // A pipe or a device is no picture, and opening one must not wait.
         RegularFile opened = OpenRegularFile(path, kMaxBitmapFileBytes);
@@ -104,41 +98,22 @@ class TurboImagingLibrary final : public ImagingLibrary {
     int Compress(Dest& out, ISHandle image, int width, int height, int quality, int progressive,
                  int bitsPerPixel, int palette) {
         const auto it = images_.find(image);
-        if (it == images_.end() || !compressor_) return 0;
+        if (it == images_.end()) return 0;
         const QImage& pixels = it->second;
         if (bitsPerPixel != 24 || palette != 0 || width != pixels.width() ||
             height != pixels.height() || width <= 0 || height <= 0)
             return 0;
         // libjpeg's own reading of the scale: nothing below 1, nothing above 100.
         const int q = std::clamp(quality, 1, 100);
-        const int format = pixels.format() == QImage::Format_BGR888 ? TJPF_BGR : TJPF_RGB;
-        if (!progressive) {
-            const std::optional<QByteArray> jpeg = CompressBaseline(pixels, q);
-            if (!jpeg || jpeg->size() > std::numeric_limits<int>::max() ||
-                out.file->device().write(*jpeg) != jpeg->size())
-                return 0;
-            out.written = true;
-            return static_cast<int>(jpeg->size());
-        }
-        unsigned char* jpeg = nullptr;
-        unsigned long size = 0;
-        // The accurate DCT, as for baseline files: the fast one's blocks cost more bytes.
-        const int rc = tjCompress2(compressor_, pixels.constBits(), width,
-                                   static_cast<int>(pixels.bytesPerLine()), height, format, &jpeg,
-                                   &size, TJSAMP_420, q, TJFLAG_PROGRESSIVE | TJFLAG_ACCURATEDCT);
-        int result = 0;
-        if (rc == 0 && size > 0 &&
-            size <= static_cast<unsigned long>(std::numeric_limits<int>::max()) &&
-            out.file->device().write(reinterpret_cast<const char*>(jpeg),
-                                     static_cast<qint64>(size)) == static_cast<qint64>(size)) {
-            result = static_cast<int>(size);
-            out.written = true;
-        }
-        tjFree(jpeg);
-        return result;
+        const std::optional<QByteArray> jpeg =
+            progressive ? CompressProgressive(pixels, q) : CompressBaseline(pixels, q);
+        if (!jpeg || jpeg->size() > std::numeric_limits<int>::max() ||
+            out.file->device().write(*jpeg) != jpeg->size())
+            return 0;
+        out.written = true;
+        return static_cast<int>(jpeg->size());
     }
 
-    tjhandle compressor_;
     ISHandle last_ = 0;
     std::map<ISHandle, Source> sources_;
     std::map<ISHandle, QImage> images_;
