@@ -257,6 +257,74 @@ class CaptureEngineTest : public QObject {
             -1);
     }
 
+    // A script that watches for elements coming into sight changes them only after the
+    // frame that showed them: the picture has them changed, in the first part of the
+    // tall view and in a later one.
+    void sightWatchersChangeContent_data() {
+        QTest::addColumn<int>("top");
+        QTest::newRow("first part") << 900;
+        QTest::newRow("second part") << 9000;
+    }
+    void sightWatchersChangeContent() {
+        QFETCH(int, top);
+        const int screen = 600;
+        const QString html =
+            QStringLiteral(
+                "<!doctype html><html><head><style>body{margin:0;height:%1px;background:white}"
+                "</style></head><body><div id='d' style='position:absolute;left:0;top:%2px;"
+                "width:100%;height:200px;background:#ff0000'></div><script>"
+                "new IntersectionObserver((entries) => { for (const e of entries)"
+                "  if (e.isIntersecting) e.target.style.background = '#00ff00'; })"
+                ".observe(document.getElementById('d'));</script></body></html>")
+                .arg(top + 2 * screen)
+                .arg(top);
+        FolderServer server(AppPath(), 0);
+        WritePage(QStringLiteral("watch%1.html").arg(top), html);
+        CaptureEngine engine(profile_);
+        const ShotResult result =
+            Shoot(engine,
+                  Request(server.Address(QStringLiteral("watch%1.html").arg(top)), 800, screen, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.height(), top + 2 * screen);
+        QCOMPARE(FirstWrongRow(result.picture, 0, result.picture.height(),
+                               [&](int y) {
+                                   return y >= top && y < top + 200 ? QColor(0, 255, 0)
+                                                                    : QColor(Qt::white);
+                               }),
+                 -1);
+    }
+
+    // A picture in the tall view that never arrives: the page is taken as it stands when
+    // the wait ends, every row of it right except the picture's place.
+    void tallViewThatNeverSettles() {
+        const int screen = 600;
+        const QRect place(0, 900, 300, 100);
+        QImage blue(place.size(), QImage::Format_RGB32);
+        blue.fill(Qt::blue);
+        QVERIFY(blue.save(AppFile(QStringLiteral("never.png"))));
+        QString html = Bands(3 * screen);
+        html.replace(QStringLiteral("<body>"),
+                     QStringLiteral("<body><img loading='lazy' src='never.png' style='position:"
+                                    "absolute;left:%1px;top:%2px;width:%3px;height:%4px'>")
+                         .arg(place.x())
+                         .arg(place.y())
+                         .arg(place.width())
+                         .arg(place.height()));
+        WritePage(QStringLiteral("never.html"), html);
+        FolderServer server(AppPath(), 60000);
+        CaptureEngine engine(profile_);
+        ShotRequest request = Request(server.Address(QStringLiteral("never.html")), 800, screen, 0);
+        request.timeout = std::chrono::milliseconds(3000);
+        const ShotResult result = Shoot(engine, request);
+        QCOMPARE(int(result.status), int(ShotStatus::NotSettled));
+        QCOMPARE(result.picture.height(), 3 * screen);
+        QCOMPARE(FirstWrongRow(result.picture, 0, place.top(), BandColor), -1);
+        QCOMPARE(FirstWrongRow(result.picture.copy(place.width(), 0, 800 - place.width(),
+                                                   result.picture.height()),
+                               0, result.picture.height(), BandColor),
+                 -1);
+    }
+
     // Content a script adds half a second after the load is in a picture taken at once.
     void lateContent() {
         const QString html = QStringLiteral(

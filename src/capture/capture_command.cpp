@@ -116,23 +116,25 @@ void CommandCapture_Click(Program& program) {
     // 40 or 1e999: the capture never takes more than the six screens it is made for.
     v.RowsToCapture = std::min(Val(panel.TextRowsToCapture->text()), kMostRows);
 
-    // A negative height is no size at all: the control keeps one screen's height.
-    const double tall = double(v.Form99Height) * v.RowsToCapture;
-    if (tall >= 0) page.SetHeight(static_cast<Twips>(tall));
-
     // The engine lays the page out in the tall view as it looks at one screen, lets it
     // load what came into sight and takes its picture once; each grab then cuts its
-    // screen from that picture as the control moves.
+    // screen from that picture as the control moves. The control stays one screen high
+    // meanwhile: the engine measures the page there first, and every resize of a tall
+    // view costs a full frame.
     SetCaptureShot(QImage());
     if (v.RowsToCapture >= 1) {
         WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
         const QImage shot = ShootPage(page, v);
         SetCaptureShot(shot, FilesCutFrom(shot, v));
     }
-    // Rows cut from the engine's picture need no repaint of the control at each move:
-    // the window shows the page again once the rows are written.
+    // Rows cut from the engine's picture need neither the tall control nor a repaint of
+    // it at each move: the window shows the page again once the rows are written. Rows
+    // grabbed from the screen need the control covering them all; a negative height is
+    // no size at all, and the control keeps one screen's height.
     const bool rowsFromShot =
         CaptureShot().height() >= std::ceil(v.RowsToCapture) * TwipsToPixels(v.Form99Height);
+    const double tall = double(v.Form99Height) * v.RowsToCapture;
+    if (!rowsFromShot && tall >= 0) page.SetHeight(static_cast<Twips>(tall));
     browser.setUpdatesEnabled(!rowsFromShot);
     bool grabbed = true;
     for (v.CurrentRow = 1; v.CurrentRow <= v.RowsToCapture; v.CurrentRow = v.CurrentRow + 1) {

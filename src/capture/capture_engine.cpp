@@ -140,14 +140,14 @@ void CaptureEngine::Script(const QString& script, std::function<void(const QVari
     });
 }
 
-void CaptureEngine::PollScript(const QString& script, int boundMs, std::function<void(bool)> then) {
+void CaptureEngine::PollScript(const QString& script, int boundMs,
+                               std::function<void(const QVariant&)> then) {
     const int id = run_->id;
     auto deadline = std::make_shared<QDeadlineTimer>(boundMs);
     auto ask = std::make_shared<std::function<void()>>();
     *ask = [this, id, script, deadline, then, ask] {
         Script(script, [this, id, deadline, then, ask](const QVariant& value) {
-            if (value.toBool()) return then(true);
-            if (deadline->hasExpired()) return then(false);
+            if (value.toBool() || deadline->hasExpired()) return then(value);
             QTimer::singleShot(kPollMs, this, [this, id, ask] {
                 if (Current(id)) (*ask)();
             });
@@ -220,8 +220,7 @@ void CaptureEngine::Prepare() {
     // One screen first: what follows the viewport's height is measured there.
     r.viewSizeBefore = view_->size();
     view_->resize(OneScreen());
-    Script(pagescripts::Prepare(NextMarker()),
-           [this](const QVariant&) { Settle(run_->screen, &CaptureEngine::Measure); });
+    Settle(Loop::Measure, &CaptureEngine::Measured, pagescripts::Prepare(NextMarker()));
 }
 
 QSize CaptureEngine::OneScreen() const {
@@ -229,36 +228,50 @@ QSize CaptureEngine::OneScreen() const {
     return {Device(r.width, r.request.scale), Device(r.screen, r.request.scale)};
 }
 
-void CaptureEngine::Settle(int height, void (CaptureEngine::*next)()) {
-    // At one screen only the layout is measured: one quiet frame is enough there, and no
-    // frame of it is grabbed.
-    const bool screen = height == run_->screen;
-    if (run_->deadline.hasExpired()) {
-        run_->settled = false;
-        if (screen) return (this->*next)();
-        return Script(pagescripts::PaintMarker(NextMarker()),
-                      [this, next](const QVariant&) { (this->*next)(); });
-    }
-    const QString marker = screen ? QString() : NextMarker();
-    Script(pagescripts::Settle(run_->width, height, screen ? 1 : 2, marker),
-           [this, next](const QVariant&) {
-               PollScript(pagescripts::Settled(), RemainingMs(), [this, next](bool done) {
-                   if (!done) run_->settled = false;
-                   (this->*next)();
-               });
+void CaptureEngine::Settle(Loop loop, void (CaptureEngine::*next)(const QStringList&),
+                           const QString& before) {
+    Run& r = *run_;
+    // A page out of time is not waited for; what the loop does besides still happens.
+    const bool wait = !r.deadline.hasExpired();
+    if (!wait) r.settled = false;
+    // The tall view's markers go on from the last one given, none the view shows now.
+    const int first = loop == Loop::Measure ? 0 : r.markers + 1;
+    const QRgb avoid = first ? MarkerPixel() : 0;
+    const int tall = r.view + 1;
+    const QString script =
+        loop == Loop::Measure ? pagescripts::SettleAndMeasure(r.width, r.screen, wait)
+        : loop == Loop::Pin   ? pagescripts::PinAndSettle(r.width, tall, wait, first, avoid)
+                              : pagescripts::SettlePart(r.width, tall, wait, first, avoid);
+    const auto settled = [this, next](const QVariant& answer) {
+        QStringList values = answer.toString().split(QLatin1Char(' '));
+        if (const int marker = values.takeFirst().toInt(); marker > 0) Shown(marker);
+        (this->*next)(values);
+    };
+    Script(before.isEmpty() ? script : before + QStringLiteral(";\n") + script,
+           [this, settled](const QVariant&) {
+               PollScript(pagescripts::Settled(), RemainingMs(),
+                          [this, settled](const QVariant& last) {
+                              if (last.toBool()) return settled(last);
+                              // Out of time: the page is taken as it stands, with a
+                              // fresh marker; a view that has not yet taken its new
+                              // size gets the grace of a frame.
+                              run_->settled = false;
+                              PollScript(pagescripts::StopSettle(false), kFrameGraceMs,
+                                         [this, settled](const QVariant& stopped) {
+                                             if (stopped.toBool()) return settled(stopped);
+                                             Script(pagescripts::StopSettle(true), settled);
+                                         });
+                          });
            });
 }
 
-void CaptureEngine::Measure() {
-    Script(pagescripts::Measure(), [this](const QVariant& value) {
-        Run& r = *run_;
-        const ShotRequest& q = r.request;
-        const int page = std::max(r.screen, value.toInt());
-        const int asked =
-            q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
-        SetTall(std::max(1, asked));
-        Grow();
-    });
+void CaptureEngine::Measured(const QStringList& values) {
+    Run& r = *run_;
+    const ShotRequest& q = r.request;
+    const int page = std::max(r.screen, values.value(0).toInt());
+    const int asked = q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
+    SetTall(std::max(1, asked));
+    Grow();
 }
 
 void CaptureEngine::SetTall(int tall) {
@@ -275,36 +288,28 @@ void CaptureEngine::Grow() {
     const double scale = r.request.scale;
     ++r.growths;
     view_->resize(Device(r.width, scale), Device(r.view + 1, scale));
-    const QString sized =
-        QStringLiteral("innerWidth === %1 && innerHeight === %2").arg(r.width).arg(r.view + 1);
-    PollScript(sized, std::max(RemainingMs(), kFrameGraceMs), [this](bool) {
-        Script(pagescripts::Pin(),
-               [this](const QVariant&) { Settle(run_->view + 1, &CaptureEngine::Grown); });
-    });
+    Settle(Loop::Pin, &CaptureEngine::Grown);
 }
 
-void CaptureEngine::Grown() {
-    Script(pagescripts::Heights(), [this](const QVariant& value) {
-        Run& r = *run_;
-        const QStringList heights = value.toString().split(QLatin1Char(' '));
-        const int scroll = heights.value(0).toInt();
-        const int inner = heights.value(1).toInt();
-        // Only a whole page follows what the page became in the tall view (lazy images of
-        // no given size, content added by scripts); a view taller than the page says
-        // nothing about the page's own height.
-        if (r.request.screens == 0 && scroll > inner && scroll > r.tall && !r.cut) {
-            const int view = r.view;
-            SetTall(scroll);
-            if (r.view > view && r.growths < 4) return Grow();
-        }
-        r.picture = QImage(Device(r.width, r.request.scale), Device(r.tall, r.request.scale),
-                           QImage::Format_RGB32);
-        if (r.picture.isNull())
-            return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
-                                                    .arg(Device(r.width, r.request.scale))
-                                                    .arg(Device(r.tall, r.request.scale)));
-        ShowFreshFrame();
-    });
+void CaptureEngine::Grown(const QStringList& heights) {
+    Run& r = *run_;
+    const int scroll = heights.value(0).toInt();
+    const int inner = heights.value(1).toInt();
+    // Only a whole page follows what the page became in the tall view (lazy images of
+    // no given size, content added by scripts); a view taller than the page says
+    // nothing about the page's own height.
+    if (r.request.screens == 0 && scroll > inner && scroll > r.tall && !r.cut) {
+        const int view = r.view;
+        SetTall(scroll);
+        if (r.view > view && r.growths < 4) return Grow();
+    }
+    r.picture = QImage(Device(r.width, r.request.scale), Device(r.tall, r.request.scale),
+                       QImage::Format_RGB32);
+    if (r.picture.isNull())
+        return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
+                                                .arg(Device(r.width, r.request.scale))
+                                                .arg(Device(r.tall, r.request.scale)));
+    ShowFreshFrame();
 }
 
 QRgb CaptureEngine::MarkerPixel() {
@@ -313,12 +318,17 @@ QRgb CaptureEngine::MarkerPixel() {
     return shown.isNull() ? 0 : shown.pixel(0, 0) & 0xffffff;
 }
 
+void CaptureEngine::Shown(int marker) {
+    run_->markers = marker;
+    run_->marker = pagescripts::MarkerColour(marker);
+}
+
 QString CaptureEngine::NextMarker() {
     // Each colour of a shot differs from the ones before it (multiplying by an odd number
     // is one to one modulo 2^24) and from what the view shows now.
     Run& r = *run_;
     const QRgb shown = MarkerPixel();
-    do r.marker = (0x9e3779u * static_cast<quint32>(++r.markers)) & 0xffffff;
+    do r.marker = pagescripts::MarkerColour(++r.markers);
     while (r.marker == shown);
     return QColor::fromRgb(r.marker).name();
 }
@@ -340,6 +350,10 @@ void CaptureEngine::ShowFreshFrame() {
         QTimer::singleShot(kPollMs, this, *look);
     };
     (*look)();
+}
+
+void CaptureEngine::PartSettled(const QStringList&) {
+    ShowFreshFrame();
 }
 
 void CaptureEngine::GrabPart() {
@@ -364,7 +378,7 @@ void CaptureEngine::GrabPart() {
     // The next part: the page scrolled so that it starts at the view's top. A spacer past
     // the picture's end lets every part scroll exactly there.
     Script(pagescripts::ScrollPart(r.done, r.tall + r.view + 2),
-           [this](const QVariant&) { Settle(run_->view + 1, &CaptureEngine::ShowFreshFrame); });
+           [this](const QVariant&) { Settle(Loop::Part, &CaptureEngine::PartSettled); });
 }
 
 void CaptureEngine::Restore() {

@@ -78,19 +78,30 @@ class CaptureEngine : public QObject {
     bool Current(int id) const;
     void After(int ms, void (CaptureEngine::*step)());
     void Script(const QString& script, std::function<void(const QVariant&)> then);
-    void PollScript(const QString& script, int boundMs, std::function<void(bool)> then);
+    // Asks `script` until it answers something true or `boundMs` ran out; `then` gets
+    // the last answer.
+    void PollScript(const QString& script, int boundMs, std::function<void(const QVariant&)> then);
     int RemainingMs() const;
     void Fail(ShotStatus status, const QString& detail);
     void Begin();
     void Prepare();
     QSize OneScreen() const;
-    void Settle(int height, void (CaptureEngine::*next)());
-    void Measure();
+    // The settle loops: at one screen, measured after; in the tall view, pinned first;
+    // for a next part of a very tall page.
+    enum class Loop { Measure, Pin, Part };
+    // Runs `before` (a script, or nothing) and the loop, then `next` with what the loop
+    // measured.
+    void Settle(Loop loop, void (CaptureEngine::*next)(const QStringList&),
+                const QString& before = QString());
+    void Measured(const QStringList& values);
     void SetTall(int tall);
     void Grow();
-    void Grown();
+    void Grown(const QStringList& heights);
+    void PartSettled(const QStringList&);
     QRgb MarkerPixel();
     QString NextMarker();
+    // Marker number `marker` is the one the page shows last.
+    void Shown(int marker);
     void ShowFreshFrame();
     void GrabPart();
     void Restore();

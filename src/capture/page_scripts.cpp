@@ -1,5 +1,7 @@
 #include "capture/page_scripts.h"
 
+#include <QStringList>
+
 namespace pagescripts {
 
 namespace {
@@ -35,12 +37,23 @@ constexpr char kPrepare[] = R"JS(
 // its load (pages that lay themselves out late do so within that time) and no image in
 // sight is still loading or waiting to be decoded. Lazy images come into sight (and
 // start loading) only in a frame after the layout grew, hence the loop.
+//
+// `before` (or null) runs once the view has the expected size, in the frame that first
+// shows it, so no frame is drawn before it; `after` (or null) once settled, its answer
+// kept. With `first` > 0 the first quiet frame paints marker number `first` (colours as
+// the engine makes them, skipping `avoid`), so that frame itself is the one the engine
+// waits for; a later quiet frame paints the next number only when the page changed
+// since, and no frame is drawn just for the marker. Without a marker the first look is
+// at once: a page already quiet at one screen needs no frame at all. state.stop() ends
+// the loop where it stands and does what is left at once.
 constexpr char kSettle[] = R"JS(
-(function (width, height, quietFrames, marker) {
-    const state = { done: false };
+function (width, height, quietFrames, first, avoid, before, after) {
+    const g = window.glimpaCapture;
+    const state = { done: false, marker: 0, value: '' };
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
     const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+    const sized = () => Math.abs(innerWidth - width) <= 1 && Math.abs(innerHeight - height) <= 1;
     const inSight = (img) => {
         const r = img.getBoundingClientRect();
         return r.width > 0 && r.height > 0 && r.bottom > 0 && r.right > 0 &&
@@ -56,39 +69,105 @@ constexpr char kSettle[] = R"JS(
         const nav = performance.getEntriesByType('navigation')[0];
         return performance.now() - (nav ? nav.loadEventEnd : 0);
     };
+    const colour = (n) => (Math.imul(0x9e3779, n) & 0xffffff) >>> 0;
+    let next = first;
+    let painted = false;
+    const paint = () => {
+        while (colour(next) === avoid) ++next;
+        g.paint('#' + colour(next).toString(16).padStart(6, '0'));
+        state.marker = next++;
+        painted = true;
+    };
+    // Changes of the page itself since the last look; the marker's own are not. Records
+    // go to the callback between tasks, the ones of this task are taken at the look.
+    const foreign = (records) => records.some((r) =>
+        !g.ours(r.target) && !(r.type === 'childList' &&
+            [...r.addedNodes, ...r.removedNodes].every((n) => g.ours(n))));
+    let moved = false;
+    const watch = new MutationObserver((records) => { moved = moved || foreign(records); });
+    watch.observe(document, { subtree: true, childList: true, attributes: true,
+                              characterData: true });
+    const changed = () => {
+        const now = moved || foreign(watch.takeRecords());
+        moved = false;
+        return now;
+    };
+    const answer = () => state.marker + ' ' + state.value;
+    const finish = (repaint) => {
+        watch.disconnect();
+        if (before) before();
+        before = null;
+        if (first && (repaint || !painted)) paint();
+        if (after) state.value = String(after());
+        state.done = true;
+        return answer();
+    };
+    state.stop = (force) => {
+        if (state.done) return answer();
+        if (before && !sized() && !force) return false;
+        state.stopped = true;
+        return finish(true);
+    };
     (async () => {
+        // Whether this runs in a frame, before its layout: a marker painted here is in it.
+        let inFrame = false;
+        if (before) {
+            while (!sized()) {
+                await frame();
+                if (state.stopped) return;
+                inFrame = true;
+            }
+            before();
+            before = null;
+        }
         // Quiet twice in a row where images may come into sight: a script that watches
         // for elements coming into sight (lazy loading by hand) is told only after the
         // frame that showed them.
-        for (let quiet = 0; quiet < quietFrames;) {
-            await frame();
-            const sized = Math.abs(innerWidth - width) <= 1 && Math.abs(innerHeight - height) <= 1;
+        let fontsLoading = false;
+        for (let quiet = 0, look = 0; quiet < quietFrames; ++look) {
+            // A marker's first look is in a frame, so that the next look comes after that
+            // frame's layout and what watches for elements coming into sight.
+            if (look > 0 || (first && !inFrame)) await frame();
+            if (state.stopped) return;
+            const changes = changed() || fontsLoading;
             const images = Array.from(document.images).filter(inSight);
             const loading = images.filter((img) => !img.complete);
             const since = sinceLoad();
-            if (sized && loading.length === 0 && since >= calmFor) {
+            if (sized() && loading.length === 0 && since >= calmFor) {
+                if (first && (!painted || changes)) paint();
+                painted = true;
+                fontsLoading = document.fonts.status === 'loading';
                 await Promise.all(images.filter((img) => img.naturalWidth > 0)
                                       .map((img) => img.decode().catch(() => {})));
                 await document.fonts.ready;
                 ++quiet;
             } else {
                 quiet = 0;
+                painted = false;
                 if (loading.length) await Promise.all(loading.map(loaded));
-                else if (sized) await pause(Math.max(10, calmFor - since));
+                else if (sized()) await pause(Math.max(10, calmFor - since));
             }
+            if (state.stopped) return;
         }
-        // The frame that shows this colour was drawn after the page settled.
-        if (marker) window.glimpaCapture.paint(marker);
-        state.done = true;
+        finish(false);
     })();
     return true;
-})(%1, %2, %3, '%4')
+}
 )JS";
 
-constexpr char kSettled[] = "window.glimpaSettle ? window.glimpaSettle.done : false";
+// "marker value" once settled (the number of the marker painted last or 0, and what
+// `after` answered), false until then.
+constexpr char kSettled[] =
+    "window.glimpaSettle && window.glimpaSettle.done ? "
+    "window.glimpaSettle.marker + ' ' + window.glimpaSettle.value : false";
+
+// Ends a settle loop that ran out of time where it stands and does what it left, a
+// fresh marker included; answers as Settled() does. Unless forced, a loop still waiting
+// for the view's new size to pin goes on and answers false.
+constexpr char kStopSettle[] = "window.glimpaSettle ? window.glimpaSettle.stop(%1) : false";
 
 constexpr char kMeasure[] = R"JS(
-(function () {
+function () {
     const g = window.glimpaCapture;
     g.before = new Map();
     g.places = [];
@@ -103,7 +182,7 @@ constexpr char kMeasure[] = R"JS(
                             left: r.left + scrollX, width: r.width, height: r.height });
     }
     return document.scrollingElement.scrollHeight;
-})()
+}
 )JS";
 
 // Heights: of the elements whose height changed in the tall view, min- and max-heights
@@ -112,7 +191,7 @@ constexpr char kMeasure[] = R"JS(
 // pinned unless its content alone makes it so (it keeps its height with height:auto),
 // which is the case for the parents of pinned elements.
 constexpr char kPin[] = R"JS(
-(function () {
+function () {
     const g = window.glimpaCapture;
     const set = (el, name, value) => { g.touch(el); el.style.setProperty(name, value, 'important'); };
     for (const p of g.places) {
@@ -160,10 +239,11 @@ constexpr char kPin[] = R"JS(
         set(el, 'height', Math.max(0, b.height - frame) + 'px');
     }
     return changed.length;
-})()
+}
 )JS";
 
-constexpr char kHeights[] = "document.scrollingElement.scrollHeight + ' ' + innerHeight";
+constexpr char kHeights[] =
+    "function () { return document.scrollingElement.scrollHeight + ' ' + innerHeight; }";
 
 // A header that a script fixes once the page is scrolled would show again in every
 // part: the top of the page already has it.
@@ -195,8 +275,6 @@ constexpr char kScrollPart[] = R"JS(
 })(%1, %2)
 )JS";
 
-constexpr char kPaintMarker[] = "window.glimpaCapture.paint('%1'), true";
-
 constexpr char kRestore[] = R"JS(
 (function () {
     const g = window.glimpaCapture;
@@ -217,26 +295,48 @@ constexpr char kRestore[] = R"JS(
 QString Prepare(const QString& marker) {
     return QString::fromLatin1(kPrepare).arg(marker);
 }
-QString Settle(int width, int height, int quietFrames, const QString& marker) {
-    return QString::fromLatin1(kSettle).arg(width).arg(height).arg(quietFrames).arg(marker);
+namespace {
+
+QString Call(const char* function, const QStringList& arguments) {
+    return QStringLiteral("(") + QString::fromLatin1(function) + QStringLiteral(")(") +
+           arguments.join(QStringLiteral(", ")) + QStringLiteral(")");
+}
+
+QString SettleCall(int width, int height, int quietFrames, int firstMarker, QRgb avoid,
+                   const char* before, const char* after) {
+    const auto number = [](qint64 n) { return QString::number(n); };
+    const auto function = [](const char* f) {
+        return f ? QString::fromLatin1(f) : QStringLiteral("null");
+    };
+    return Call(kSettle, {number(width), number(height), number(quietFrames), number(firstMarker),
+                          number(avoid & 0xffffff), function(before), function(after)});
+}
+
+}  // namespace
+
+QString SettleAndMeasure(int width, int height, bool wait) {
+    return SettleCall(width, height, wait ? 1 : 0, 0, 0, nullptr, kMeasure);
+}
+QString PinAndSettle(int width, int height, bool wait, int firstMarker, QRgb avoid) {
+    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, kPin, kHeights);
+}
+QString SettlePart(int width, int height, bool wait, int firstMarker, QRgb avoid) {
+    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, nullptr, nullptr);
+}
+QRgb MarkerColour(int n) {
+    // Multiplying by an odd number is one to one modulo 2^24; the settle script makes the
+    // same colours.
+    return (0x9e3779u * static_cast<quint32>(n)) & 0xffffff;
 }
 QString Settled() {
     return QString::fromLatin1(kSettled);
 }
-QString Measure() {
-    return QString::fromLatin1(kMeasure);
-}
-QString Pin() {
-    return QString::fromLatin1(kPin);
-}
-QString Heights() {
-    return QString::fromLatin1(kHeights);
-}
 QString ScrollPart(int top, int end) {
     return QString::fromLatin1(kScrollPart).arg(top).arg(end);
 }
-QString PaintMarker(const QString& color) {
-    return QString::fromLatin1(kPaintMarker).arg(color);
+QString StopSettle(bool force) {
+    return QString::fromLatin1(kStopSettle)
+        .arg(force ? QStringLiteral("true") : QStringLiteral("false"));
 }
 QString Restore() {
     return QString::fromLatin1(kRestore);

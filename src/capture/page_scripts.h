@@ -1,6 +1,7 @@
 #pragma once
 // The scripts the capture engine runs in the page, apart from the page's own scripts.
 // Each is a complete expression; the ones with %1, %2 take numbers through QString::arg.
+#include <QRgb>
 #include <QString>
 
 namespace pagescripts {
@@ -9,29 +10,36 @@ namespace pagescripts {
 // view's bottom-left corner, remembers the scroll position and goes to the top.
 QString Prepare(const QString& marker);
 
-// Starts the settle loop for a view of width x height CSS pixels, done after
-// `quietFrames` frames in a row with nothing left to wait for, when it paints the marker
-// `marker` (none when empty); Settled() tells when it is done.
-QString Settle(int width, int height, int quietFrames, const QString& marker = QString());
+// The settle loop for a view of width x height CSS pixels: done after two frames in a
+// row with nothing left to wait for (one at one screen; none when `wait` is false, for a
+// page out of time). With `firstMarker` > 0 the quiet frames show markers numbered from
+// there (colours as MarkerColour() makes them, never `avoid`). Settled() then answers
+// "marker value": the number of the marker shown last (0 for none) and what the loop
+// measured last.
+//
+// At one screen; the value is the page's scroll height, and all elements' heights and the
+// places of the fixed and sticky ones are remembered for the pin.
+QString SettleAndMeasure(int width, int height, bool wait);
+// In the tall view, pinned first (in the frame that first shows that size, before any
+// other is drawn): what follows the viewport keeps its one-screen height, fixed and
+// sticky elements stand where they stood at the top of the page. The value is "scroll
+// inner", the page's scroll height and the view's inner height.
+QString PinAndSettle(int width, int height, bool wait, int firstMarker, QRgb avoid);
+// A next part of a very tall page, scrolled there; the value is empty.
+QString SettlePart(int width, int height, bool wait, int firstMarker, QRgb avoid);
 QString Settled();
 
-// At one screen: remembers the heights of all elements and the places of the fixed
-// and sticky ones. Answers the page's scroll height.
-QString Measure();
+// Ends a settle loop that ran out of time where it stands and does what it left (the pin,
+// a fresh marker, the measure); answers as Settled() does. Unless `force`, a loop that
+// still waits for the view's new size to pin goes on, and this answers false.
+QString StopSettle(bool force);
 
-// In the tall view: pins what follows the viewport to its one-screen height and puts
-// fixed and sticky elements where they stood at the top of the page.
-QString Pin();
-
-// The page's scroll height and the view's inner height, "scroll inner".
-QString Heights();
+// The colour of marker number `n`: different for every n below 2^24.
+QRgb MarkerColour(int n);
 
 // Scrolls to `top` for the next part of a very tall page (`end` is past the picture's
 // bottom) and hides what became fixed since. Answers the scroll position reached.
 QString ScrollPart(int top, int end);
-
-// The marker in `color` at once.
-QString PaintMarker(const QString& color);
 
 // Undoes all of the above.
 QString Restore();
