@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <future>
 
 #include "capture/page_scripts.h"
 
@@ -63,7 +64,30 @@ struct CaptureEngine::Run {
     // The rows of the picture done so far, CSS pixels.
     int done = 0;
     QImage picture;
+    // The picture made white on another core while the page settles: the first touch of
+    // its memory costs as much as a frame. Declared after the picture, so that a run
+    // ended early waits for it before the picture goes.
+    std::future<void> whitening;
     QMetaObject::Connection loading;
+
+    // The picture for the tall size, white, ready to be painted into.
+    bool MakePicture() {
+        const QSize size(Device(width, request.scale), Device(tall, request.scale));
+        if (whitening.valid()) whitening.get();
+        if (picture.size() == size) return true;
+        picture = QImage();
+        picture = QImage(size, QImage::Format_RGB32);
+        if (picture.isNull()) return false;
+        uchar* bits = picture.bits();
+        const size_t bytes = static_cast<size_t>(picture.sizeInBytes());
+        whitening =
+            std::async(std::launch::async, [bits, bytes] { std::memset(bits, 0xff, bytes); });
+        return true;
+    }
+    const QImage& WhitePicture() {
+        if (whitening.valid()) whitening.get();
+        return picture;
+    }
 };
 
 CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
@@ -110,10 +134,9 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
         Run& r = *run_;
         if (!r.viewSizeBefore.isEmpty() && !ownView_) view_->resize(r.viewSizeBefore);
         view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
-        if (r.picture.isNull())
+        // The rows not taken are white already.
+        if (r.WhitePicture().isNull() || r.done == 0)
             return Fail(ShotStatus::LoadFailed, tr("The page stopped answering."));
-        for (int y = Device(r.done, r.request.scale); y < r.picture.height(); ++y)
-            std::memset(r.picture.scanLine(y), 0xff, r.picture.bytesPerLine());
         ShotResult result{ShotStatus::NotSettled, std::move(r.picture),
                           tr("The page stopped answering; the picture holds what was taken.")};
         run_.reset();
@@ -271,6 +294,8 @@ void CaptureEngine::Measured(const QStringList& values) {
     const int page = std::max(r.screen, values.value(0).toInt());
     const int asked = q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
     SetTall(std::max(1, asked));
+    // Made now, the picture is white by the time the tall view shows the page.
+    r.MakePicture();
     Grow();
 }
 
@@ -303,9 +328,7 @@ void CaptureEngine::Grown(const QStringList& heights) {
         SetTall(scroll);
         if (r.view > view && r.growths < 4) return Grow();
     }
-    r.picture = QImage(Device(r.width, r.request.scale), Device(r.tall, r.request.scale),
-                       QImage::Format_RGB32);
-    if (r.picture.isNull())
+    if (!r.MakePicture())
         return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
                                                 .arg(Device(r.width, r.request.scale))
                                                 .arg(Device(r.tall, r.request.scale)));
@@ -366,8 +389,7 @@ void CaptureEngine::GrabPart() {
     // never stale memory.
     const int top = Device(from, scale);
     const int bottom = Device(to, scale);
-    for (int y = top; y < bottom; ++y)
-        std::memset(r.picture.scanLine(y), 0xff, static_cast<size_t>(r.picture.bytesPerLine()));
+    r.WhitePicture();
     view_->render(&r.picture, QPoint(0, top), QRegion(0, 0, r.picture.width(), bottom - top),
                   QWidget::DrawChildren);
     r.done = to;
