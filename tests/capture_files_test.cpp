@@ -4,11 +4,13 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "capture/capture_shot.h"
 #include "platform/bitmap_file.h"
+#include "platform/release_later.h"
 
 namespace {
 
@@ -118,6 +120,31 @@ class CaptureFilesTest : public QObject {
         QCOMPARE(*LoadPicture(row), Known(60, 10, 4));
         QVERIFY(!WriteCaptureFile(QImage(), row));
         QCOMPARE(*LoadPicture(row), Known(60, 10, 4));
+        QCOMPARE(Leftovers(), QStringList());
+    }
+
+    // Old files are freed on another thread: what is removed or replaced goes, and only
+    // that; another name of the same file or a link's target keeps what it holds.
+    void removedAndReplaced() {
+        const QString whopper = Path(QStringLiteral("whopper.bmp"));
+        const QString cropped = Path(QStringLiteral("cropped.bmp"));
+        QVERIFY(WriteCaptureFile(Known(30, 20, 5), whopper));
+        QVERIFY(ShareCaptureFile(whopper, cropped));
+        QVERIFY(WriteCaptureFile(Known(30, 20, 6), whopper));
+        QCOMPARE(*LoadPicture(cropped), Known(30, 20, 5));
+        QCOMPARE(*LoadPicture(whopper), Known(30, 20, 6));
+        QVERIFY(ShareCaptureFile(whopper, cropped));
+        QCOMPARE(*LoadPicture(cropped), Known(30, 20, 6));
+
+        const QString link = Path(QStringLiteral("1.bmp"));
+        QVERIFY(QFile::link(whopper, link));
+        QVERIFY(RemoveReleasingLater(link));
+        QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
+        QCOMPARE(*LoadPicture(whopper), Known(30, 20, 6));
+        QVERIFY(RemoveReleasingLater(whopper));
+        QVERIFY(!QFile::exists(whopper));
+        QVERIFY(!RemoveReleasingLater(whopper));
+        QCOMPARE(*LoadPicture(cropped), Known(30, 20, 6));
         QCOMPARE(Leftovers(), QStringList());
     }
 };

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/bitmap_file.h"
+#include "platform/release_later.h"
 
 namespace {
 
@@ -49,6 +50,7 @@ QString TemporaryBeside(const QString& path) {
 }
 
 bool RenameOver(const QString& from, const QString& to) {
+    const ReleaseLater replaced(to);
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
         return true;
     QFile::remove(from);

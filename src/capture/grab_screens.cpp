@@ -9,6 +9,7 @@
 #include "capture/bounded_wait.h"
 #include "capture/capture_shot.h"
 #include "capture/row_files.h"
+#include "platform/release_later.h"
 #include "platform/twips.h"
 
 namespace {
@@ -36,7 +37,7 @@ bool GrabScreens(Program& program) {
     page.SetLeft(0);
     const int row = static_cast<int>(v.CurrentRow);
     const QString rowFile = RowFilePath(row);
-    QFile::remove(rowFile);
+    RemoveReleasingLater(rowFile);
 
     // The engine took the page as it looks (viewport heights kept, no scrollbar, fixed
     // elements once) in one picture after the page settled; row k is its k-th band,
