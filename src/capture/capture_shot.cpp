@@ -10,6 +10,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -68,9 +69,10 @@ bool WriteTemporary(const QImage& picture, const QString& temporary) {
     return false;
 }
 
-// The files cut from the capture's picture, written ahead on another thread in the
-// order asked; each is renamed into place when the same pixels are written there, and
-// removed otherwise.
+// The files cut from the capture's picture, written ahead on two more threads: one in
+// the order asked, one from the last file back (the composite, the largest, is the last
+// one needed), until they meet. Each is renamed into place when the same pixels are
+// written there, and removed otherwise.
 struct Ahead {
     struct File {
         QString path;
@@ -82,16 +84,27 @@ struct Ahead {
     };
     QImage picture;
     std::vector<std::unique_ptr<File>> files;
-    std::thread worker;
+    std::mutex taking;
+    size_t front = 0;
+    size_t back = 0;
+    std::thread first;
+    std::thread last;
 
     // The part of the picture, read in place.
     QImage Part(const QRect& part) const {
         return QImage(picture.constScanLine(part.y()) + part.x() * 4, part.width(), part.height(),
                       picture.bytesPerLine(), picture.format());
     }
-    void Write() {
-        for (const auto& file : files)
+    void Write(bool fromFront) {
+        for (;;) {
+            File* file = nullptr;
+            {
+                const std::lock_guard<std::mutex> lock(taking);
+                if (front == back) return;
+                file = (fromFront ? files[front++] : files[--back]).get();
+            }
             file->done.set_value(WriteTemporary(Part(file->part), file->temporary));
+        }
     }
     File* Find(const QString& path) {
         for (const auto& file : files)
@@ -110,7 +123,8 @@ struct Ahead {
         return true;
     }
     ~Ahead() {
-        if (worker.joinable()) worker.join();
+        if (first.joinable()) first.join();
+        if (last.joinable()) last.join();
         for (const auto& file : files)
             if (!file->settled && file->written.get()) QFile::remove(file->temporary);
     }
@@ -145,7 +159,9 @@ void SetCaptureShot(const QImage& picture, const std::vector<FileAhead>& files) 
         if (entry->temporary.isEmpty()) continue;
         ahead->files.push_back(std::move(entry));
     }
-    ahead->worker = std::thread(&Ahead::Write, ahead.get());
+    ahead->back = ahead->files.size();
+    ahead->first = std::thread(&Ahead::Write, ahead.get(), true);
+    ahead->last = std::thread(&Ahead::Write, ahead.get(), false);
     shot.ahead = std::move(ahead);
 }
 
