@@ -14,9 +14,12 @@ constexpr char kPrepare[] = R"JS(
     const g = window.glimpaCapture = { saved: new Map(), scroll: [scrollX, scrollY] };
     g.touch = (el) => { if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style')); };
     g.ours = (el) => el === g.style || el === g.marker || el === g.spacer;
+    // Only the page's own scroll bar goes (the root's, or the body's in quirks mode): a
+    // rule for every element would restyle all of them, tens of milliseconds on a long
+    // page, and a scrolling box inside the page keeps the bar it shows.
     g.style = document.createElement('style');
-    g.style.textContent = '::-webkit-scrollbar{display:none!important}' +
-                          'html,body{scrollbar-width:none!important}';
+    g.style.textContent = 'html::-webkit-scrollbar,body::-webkit-scrollbar' +
+                          '{display:none!important}html,body{scrollbar-width:none!important}';
     document.documentElement.appendChild(g.style);
     // The view's bottom-left pixel shows the marker in every frame from now on, so a
     // frame showing its newest colour was drawn after everything changed before it.
