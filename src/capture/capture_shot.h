@@ -15,8 +15,8 @@ struct FileAhead {
 };
 
 // Keeps `picture` as the page's picture of this capture and forgets the row files cut
-// from an earlier one. A second core starts writing `files` beside their places, in
-// their order, for WriteCaptureFile to take.
+// from an earlier one. Two more threads start writing `files` beside their places, one
+// from the first and one from the last, for WriteCaptureFile to take.
 void SetCaptureShot(const QImage& picture, const std::vector<FileAhead>& files = {});
 
 // Removes the files written ahead that were not taken.
