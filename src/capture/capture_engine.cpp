@@ -52,8 +52,7 @@ struct CaptureEngine::Run {
     bool cut = false;
     QSize viewSizeBefore;
     int growths = 0;
-    // The colour the marker was last given, and how many colours were given.
-    QRgb marker = 0;
+    // The number of the marker last given; its colour is MarkerColour(markers).
     int markers = 0;
     // CSS pixels: one screen, the picture's height, the view's height for the picture
     // (one row more holds the frame marker).
@@ -75,6 +74,7 @@ struct CaptureEngine::Run {
         const QSize size(Device(width, request.scale), Device(tall, request.scale));
         if (whitening.valid()) whitening.get();
         if (picture.size() == size) return true;
+        // The old picture goes first: never two of them at once.
         picture = QImage();
         picture = QImage(size, QImage::Format_RGB32);
         if (picture.isNull()) return false;
@@ -267,7 +267,8 @@ void CaptureEngine::Settle(Loop loop, void (CaptureEngine::*next)(const QStringL
                               : pagescripts::SettlePart(r.width, tall, wait, first, avoid);
     const auto settled = [this, next](const QVariant& answer) {
         QStringList values = answer.toString().split(QLatin1Char(' '));
-        if (const int marker = values.takeFirst().toInt(); marker > 0) Shown(marker);
+        // The marker shown last is the one the view must show.
+        if (const int marker = values.takeFirst().toInt(); marker > 0) run_->markers = marker;
         (this->*next)(values);
     };
     Script(before.isEmpty() ? script : before + QStringLiteral(";\n") + script,
@@ -275,17 +276,20 @@ void CaptureEngine::Settle(Loop loop, void (CaptureEngine::*next)(const QStringL
                PollScript(pagescripts::Settled(), RemainingMs(),
                           [this, settled](const QVariant& last) {
                               if (last.toBool()) return settled(last);
-                              // Out of time: the page is taken as it stands, with a
-                              // fresh marker; a view that has not yet taken its new
-                              // size gets the grace of a frame.
-                              run_->settled = false;
-                              PollScript(pagescripts::StopSettle(false), kFrameGraceMs,
-                                         [this, settled](const QVariant& stopped) {
-                                             if (stopped.toBool()) return settled(stopped);
-                                             Script(pagescripts::StopSettle(true), settled);
-                                         });
+                              StopSettle(settled);
                           });
            });
+}
+
+void CaptureEngine::StopSettle(std::function<void(const QVariant&)> settled) {
+    // Out of time: the page is taken as it stands, with a fresh marker; a view that has
+    // not yet taken its new size gets the grace of a frame.
+    run_->settled = false;
+    PollScript(pagescripts::StopSettle(false), kFrameGraceMs,
+               [this, settled](const QVariant& stopped) {
+                   if (stopped.toBool()) return settled(stopped);
+                   Script(pagescripts::StopSettle(true), settled);
+               });
 }
 
 void CaptureEngine::Measured(const QStringList& values) {
@@ -341,19 +345,14 @@ QRgb CaptureEngine::MarkerPixel() {
     return shown.isNull() ? 0 : shown.pixel(0, 0) & 0xffffff;
 }
 
-void CaptureEngine::Shown(int marker) {
-    run_->markers = marker;
-    run_->marker = pagescripts::MarkerColour(marker);
-}
-
 QString CaptureEngine::NextMarker() {
     // Each colour of a shot differs from the ones before it (multiplying by an odd number
     // is one to one modulo 2^24) and from what the view shows now.
     Run& r = *run_;
     const QRgb shown = MarkerPixel();
-    do r.marker = pagescripts::MarkerColour(++r.markers);
-    while (r.marker == shown);
-    return QColor::fromRgb(r.marker).name();
+    while (pagescripts::MarkerColour(++r.markers) == shown) {
+    }
+    return QColor::fromRgb(pagescripts::MarkerColour(r.markers)).name();
 }
 
 void CaptureEngine::ShowFreshFrame() {
@@ -365,7 +364,7 @@ void CaptureEngine::ShowFreshFrame() {
     const int id = run_->id;
     *look = [this, id, deadline, look] {
         if (!Current(id)) return;
-        const bool fresh = MarkerPixel() == run_->marker;
+        const bool fresh = MarkerPixel() == pagescripts::MarkerColour(run_->markers);
         if (fresh || deadline->hasExpired()) {
             if (!fresh) run_->settled = false;
             return GrabPart();

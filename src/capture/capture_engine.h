@@ -93,6 +93,8 @@ class CaptureEngine : public QObject {
     // measured.
     void Settle(Loop loop, void (CaptureEngine::*next)(const QStringList&),
                 const QString& before = QString());
+    // Ends a loop out of time and hands `settled` its answer.
+    void StopSettle(std::function<void(const QVariant&)> settled);
     void Measured(const QStringList& values);
     void SetTall(int tall);
     void Grow();
@@ -100,8 +102,6 @@ class CaptureEngine : public QObject {
     void PartSettled(const QStringList&);
     QRgb MarkerPixel();
     QString NextMarker();
-    // Marker number `marker` is the one the page shows last.
-    void Shown(int marker);
     void ShowFreshFrame();
     void GrabPart();
     void Restore();

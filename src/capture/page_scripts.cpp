@@ -138,7 +138,6 @@ function (width, height, quietFrames, first, avoid, before, after) {
             const since = sinceLoad();
             if (sized() && loading.length === 0 && since >= calmFor) {
                 if (first && (!painted || changes)) paint();
-                painted = true;
                 fontsLoading = document.fonts.status === 'loading';
                 await Promise.all(images.filter((img) => img.naturalWidth > 0)
                                       .map((img) => img.decode().catch(() => {})));
@@ -246,7 +245,6 @@ function () {
             parseFloat(cs.borderTopWidth) + parseFloat(cs.borderBottomWidth);
         set(el, 'height', Math.max(0, b.height - frame) + 'px');
     }
-    return changed.length;
 }
 )JS";
 
@@ -298,13 +296,6 @@ constexpr char kRestore[] = R"JS(
 })()
 )JS";
 
-}  // namespace
-
-QString Prepare(const QString& marker) {
-    return QString::fromLatin1(kPrepare).arg(marker);
-}
-namespace {
-
 QString Call(const char* function, const QStringList& arguments) {
     return QStringLiteral("(") + QString::fromLatin1(function) + QStringLiteral(")(") +
            arguments.join(QStringLiteral(", ")) + QStringLiteral(")");
@@ -322,6 +313,9 @@ QString SettleCall(int width, int height, int quietFrames, int firstMarker, QRgb
 
 }  // namespace
 
+QString Prepare(const QString& marker) {
+    return QString::fromLatin1(kPrepare).arg(marker);
+}
 QString SettleAndMeasure(int width, int height, bool wait) {
     return SettleCall(width, height, wait ? 1 : 0, 0, 0, nullptr, kMeasure);
 }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QFile>
+#include <system_error>
 #include <thread>
 
 ReleaseLater::ReleaseLater(const QString& path) {
