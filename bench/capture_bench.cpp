@@ -32,6 +32,7 @@
 #include "platform/end_program.h"
 #include "platform/program_folder.h"
 #include "platform/val.h"
+#include "platform/warm_memory.h"
 
 namespace {
 
@@ -231,6 +232,7 @@ void TimeWholePage(int width, int rows) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+    KeepPictureMemoryWarm();
     AllowBrowserAsRoot();
     DrawBrowserInMemory();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -239,6 +241,7 @@ int main(int argc, char* argv[]) {
     QTemporaryDir folder;
     SetAppPathOverride(folder.path());
     SetEndHandler([] {});
+    ReleaseMemoryWhenIdle(app, std::chrono::seconds(30));
 
     Program program;
     Startup(program);

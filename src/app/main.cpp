@@ -7,8 +7,10 @@
 #include "app/startup.h"
 #include "capture/browser_rendering.h"
 #include "platform/program_folder.h"
+#include "platform/warm_memory.h"
 
 int main(int argc, char* argv[]) {
+    KeepPictureMemoryWarm();
     AllowBrowserAsRoot();
     DrawBrowserInMemory();
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
@@ -23,6 +25,9 @@ int main(int argc, char* argv[]) {
     // first one's files alone.
     ProgramFolderLock lock(AppPath());
     if (!ClaimProgramFolder(lock)) return 1;
+
+    // Kept warm between captures, given back once the user leaves the program alone.
+    ReleaseMemoryWhenIdle(app, std::chrono::seconds(30));
 
     Program program;
     Startup(program);
