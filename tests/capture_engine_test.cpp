@@ -180,7 +180,7 @@ class CaptureEngineTest : public QObject {
             engine.View().page()->runJavaScript(
                 QStringLiteral("document.querySelector('section').getAttribute('style') + '|' +"
                                "document.querySelectorAll('glimpa-frame-marker,"
-                               "glimpa-capture-spacer').length + '|' +"
+                               "glimpa-capture-spacer,glimpa-view-sizer').length + '|' +"
                                "document.querySelectorAll('style').length"),
                 [&](const QVariant& v) { state = v.toString(); });
             QTRY_VERIFY(!state.isEmpty());

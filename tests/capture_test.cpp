@@ -519,7 +519,7 @@ class CaptureTest : public QObject {
             *left = -1;
             Browser().WebBrowser1->page()->runJavaScript(
                 QStringLiteral("document.querySelectorAll('glimpa-frame-marker,"
-                               "glimpa-capture-spacer').length + Array.from("
+                               "glimpa-capture-spacer,glimpa-view-sizer').length + Array.from("
                                "document.querySelectorAll('style')).filter((s) =>"
                                " s.textContent.includes('scrollbar')).length"),
                 [left](const QVariant& v) { *left = v.toInt(); });

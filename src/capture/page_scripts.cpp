@@ -13,7 +13,7 @@ constexpr char kPrepare[] = R"JS(
     if (window.glimpaCapture) return true;
     const g = window.glimpaCapture = { saved: new Map(), scroll: [scrollX, scrollY] };
     g.touch = (el) => { if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style')); };
-    g.ours = (el) => el === g.style || el === g.marker || el === g.spacer;
+    g.ours = (el) => el === g.style || el === g.marker || el === g.spacer || el === g.sizer;
     // Only the page's own scroll bar goes (the root's, or the body's in quirks mode): a
     // rule for every element would restyle all of them, tens of milliseconds on a long
     // page, and a scrolling box inside the page keeps the bar it shows.
@@ -96,10 +96,19 @@ function (width, height, quietFrames, first, avoid, before, after) {
         return now;
     };
     const answer = () => state.marker + ' ' + state.value;
+    // `before` gets the elements that changed size in the tall view, or null for all of
+    // them; that is known once the first tall frame is laid out.
+    const runBefore = () => {
+        if (!before) return;
+        const watched = g.sizes && g.tallSeen;
+        if (g.sizes) g.sizes.disconnect();
+        g.sizes = g.onTall = null;
+        before(watched ? g.resized : null);
+        before = null;
+    };
     const finish = (repaint) => {
         watch.disconnect();
-        if (before) before();
-        before = null;
+        runBefore();
         if (first && (repaint || !painted)) paint();
         if (after) state.value = String(after());
         state.done = true;
@@ -114,14 +123,21 @@ function (width, height, quietFrames, first, avoid, before, after) {
     (async () => {
         // Whether this runs in a frame, before its layout: a marker painted here is in it.
         let inFrame = false;
-        if (before) {
+        if (before && g.sizes) {
+            // In the first frame laid out at the new size, before it is painted.
+            while (!(g.tallSeen && sized())) {
+                await new Promise((resolve) => { g.onTall = resolve; });
+                if (state.stopped) return;
+                inFrame = true;
+            }
+            runBefore();
+        } else if (before) {
             while (!sized()) {
                 await frame();
                 if (state.stopped) return;
                 inFrame = true;
             }
-            before();
-            before = null;
+            runBefore();
         }
         // Quiet twice in a row where images may come into sight: a script that watches
         // for elements coming into sight (lazy loading by hand) is told only after the
@@ -179,26 +195,47 @@ function () {
     for (const el of document.querySelectorAll('*')) {
         if (g.ours(el)) continue;
         const r = el.getBoundingClientRect();
+        const height = r.height;
         const cs = getComputedStyle(el);
-        if (r.width === 0 && r.height === 0 && r.x === 0 && r.y === 0 && cs.display === 'none')
+        if (height === 0 && r.width === 0 && r.x === 0 && r.y === 0 && cs.display === 'none')
             continue;
-        g.before.set(el, { height: r.height, min: cs.minHeight, max: cs.maxHeight });
+        g.before.set(el, { height, min: cs.minHeight, max: cs.maxHeight });
         const position = cs.position;
         if (position === 'fixed' || position === 'sticky')
             g.places.push({ el, position, top: r.top + scrollY,
                             left: r.left + scrollX, width: r.width, height: r.height });
     }
+    // Which elements change size in the tall view: Blink reports them after the layout
+    // of the frame that first shows it, where a layout read of every element would cost
+    // microseconds apiece. An element's first report gives no change; at one screen it
+    // is ignored, and if it only comes in the tall view, every element is looked at. A
+    // sizer as high as the view makes sure the tall view is reported.
+    const screen = innerHeight;
+    g.resized = new Set();
+    g.sizer = document.createElement('glimpa-view-sizer');
+    g.sizer.setAttribute('style', 'all: initial !important; display: block !important;' +
+        'position: fixed !important; left: 0 !important; top: 0 !important;' +
+        'width: 0 !important; height: 100vh !important; visibility: hidden !important;');
+    document.documentElement.appendChild(g.sizer);
+    g.sizes = new ResizeObserver((entries) => {
+        if (innerHeight === screen) return;
+        for (const e of entries) if (e.target !== g.sizer) g.resized.add(e.target);
+        g.tallSeen = true;
+        if (g.onTall) g.onTall();
+    });
+    g.sizes.observe(g.sizer);
+    for (const el of g.before.keys()) g.sizes.observe(el, { box: 'border-box' });
     return document.scrollingElement.scrollHeight;
 }
 )JS";
 
-// Heights: of the elements whose height changed in the tall view, min- and max-heights
-// that resolved differently go back to their one-screen values; then an element still
-// taller or shorter than at one screen is
-// pinned unless its content alone makes it so (it keeps its height with height:auto),
-// which is the case for the parents of pinned elements.
+// Heights: of the elements whose height changed in the tall view (looked for among
+// `resized`, or among all when null), min- and max-heights that resolved differently go
+// back to their one-screen values; then an element still taller or shorter than at one
+// screen is pinned unless its content alone makes it so (it keeps its height with
+// height:auto), which is the case for the parents of pinned elements.
 constexpr char kPin[] = R"JS(
-function () {
+function (resized) {
     const g = window.glimpaCapture;
     const set = (el, name, value) => { g.touch(el); el.style.setProperty(name, value, 'important'); };
     for (const p of g.places) {
@@ -219,12 +256,15 @@ function () {
         set(p.el, 'top', (p.top - (r.top + scrollY)) + 'px');
         set(p.el, 'left', (p.left - (r.left + scrollX)) + 'px');
     }
-    // Only an element whose height changed can need a pin: one pass of layout reads
-    // finds them, and only their styles are looked at.
+    // Only an element whose height changed can need a pin: a layout read of each one
+    // reported resized (of every one without a report) finds them, in document order, so
+    // that a parent is looked at before its children are pinned; only their styles are.
     const changed = [];
-    for (const [el, b] of g.before)
-        if (el.isConnected && Math.abs(el.getBoundingClientRect().height - b.height) >= 0.5)
+    for (const [el, b] of g.before) {
+        if (resized && !resized.has(el)) continue;
+        if (Math.abs(el.getBoundingClientRect().height - b.height) >= 0.5 && el.isConnected)
             changed.push([el, b]);
+    }
     for (const [el, b] of changed) {
         const cs = getComputedStyle(el);
         if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
@@ -285,7 +325,8 @@ constexpr char kRestore[] = R"JS(
 (function () {
     const g = window.glimpaCapture;
     if (!g) return true;
-    for (const el of [g.style, g.marker, g.spacer]) if (el) el.remove();
+    if (g.sizes) g.sizes.disconnect();
+    for (const el of [g.style, g.marker, g.spacer, g.sizer]) if (el) el.remove();
     for (const [el, style] of g.saved) {
         if (style === null) el.removeAttribute('style');
         else el.setAttribute('style', style);
