@@ -188,6 +188,68 @@ class CaptureEngineTest : public QObject {
         }
     }
 
+    // A fixed footer and a hero as high as the view, wherever their rules are: each keeps
+    // its place and its one-screen height. Rules of another origin cannot be read, and
+    // then every element is asked.
+    void positionsAndHeightsFromStyleSheets_data() {
+        QTest::addColumn<QString>("where");
+        QTest::newRow("own style") << QStringLiteral("own");
+        QTest::newRow("style sheet") << QStringLiteral("sheet");
+        QTest::newRow("inside @media") << QStringLiteral("media");
+        QTest::newRow("added by a script") << QStringLiteral("script");
+        QTest::newRow("another origin") << QStringLiteral("origin");
+    }
+    void positionsAndHeightsFromStyleSheets() {
+        QFETCH(QString, where);
+        const int screen = 600;
+        const int footer = 50;
+        const int content = 3 * screen;
+        const QString hero = QStringLiteral("min-height:100vh;background:#c80000");
+        const QString foot = QStringLiteral(
+                                 "position:fixed;bottom:0;left:0;width:100%;height:%1px;"
+                                 "background:#00c800")
+                                 .arg(footer);
+        const QString rules = QStringLiteral("section{%1} footer{%2}").arg(hero, foot);
+        FolderServer server(AppPath(), 0);
+        QString head;
+        if (where == QLatin1String("sheet")) head = QStringLiteral("<style>%1</style>").arg(rules);
+        if (where == QLatin1String("media"))
+            head = QStringLiteral("<style>@media screen{%1}</style>").arg(rules);
+        if (where == QLatin1String("script"))
+            head = QStringLiteral(
+                       "<style id='s'></style><script>for (const rule of ['section{%1}',"
+                       "'footer{%2}']) s.sheet.insertRule(rule);</script>")
+                       .arg(hero, foot);
+        if (where == QLatin1String("origin")) {
+            WritePage(QStringLiteral("rules.css"), rules);
+            head =
+                QStringLiteral("<link rel='stylesheet' href='%1'>")
+                    .arg(server.Address(QStringLiteral("rules.css"), QStringLiteral("localhost")));
+        }
+        const bool own = where == QLatin1String("own");
+        QString html =
+            QStringLiteral(
+                "<!doctype html><html><head><style>body{margin:0}div{height:1px}</style>%1"
+                "</head><body><section style='%2'></section><footer style='%3'></footer>")
+                .arg(head, own ? hero : QString(), own ? foot : QString());
+        for (int i = 0; i < content; ++i)
+            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        WritePage(QStringLiteral("styled-%1.html").arg(where), html + "</body></html>");
+        CaptureEngine engine(profile_);
+        const ShotResult result = Shoot(
+            engine,
+            Request(server.Address(QStringLiteral("styled-%1.html").arg(where)), 800, screen, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), QSize(800, screen + content));
+        QCOMPARE(FirstWrongRow(result.picture, 0, screen + content,
+                               [&](int y) {
+                                   if (y < screen - footer) return QColor(200, 0, 0);
+                                   if (y < screen) return QColor(0, 200, 0);
+                                   return BandColor(y - screen);
+                               }),
+                 -1);
+    }
+
     void smallAndWidePages_data() {
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("pageWidth");

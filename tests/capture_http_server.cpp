@@ -17,8 +17,8 @@ FolderServer::FolderServer(QString folder, int pictureDelayMs)
     });
 }
 
-QString FolderServer::Address(const QString& name) const {
-    return QStringLiteral("http://127.0.0.1:%1/%2").arg(server_.serverPort()).arg(name);
+QString FolderServer::Address(const QString& name, const QString& host) const {
+    return QStringLiteral("http://%1:%2/%3").arg(host).arg(server_.serverPort()).arg(name);
 }
 
 void FolderServer::Answer(QTcpSocket* socket) {
@@ -31,7 +31,9 @@ void FolderServer::Answer(QTcpSocket* socket) {
     QByteArray body;
     if (!name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly)) {
         body = file.readAll();
-        const QByteArray type = name.endsWith(QLatin1String(".png")) ? "image/png" : "text/html";
+        const QByteArray type = name.endsWith(QLatin1String(".png"))   ? "image/png"
+                                : name.endsWith(QLatin1String(".css")) ? "text/css"
+                                                                       : "text/html";
         head = "HTTP/1.1 200 OK\r\nContent-Type: " + type + "\r\n";
     } else {
         head = "HTTP/1.1 404 Not Found\r\n";

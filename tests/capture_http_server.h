@@ -9,8 +9,8 @@ class FolderServer : public QObject {
     // Pictures are sent `pictureDelayMs` after they are asked for, as from a slow site.
     FolderServer(QString folder, int pictureDelayMs);
 
-    // "http://127.0.0.1:<port>/<name>".
-    QString Address(const QString& name) const;
+    // "http://<host>:<port>/<name>"; another host name is another origin.
+    QString Address(const QString& name, const QString& host = QStringLiteral("127.0.0.1")) const;
 
   private:
     void Answer(QTcpSocket* socket);

@@ -9,6 +9,15 @@
 
 #include "platform/warm_memory.h"
 
+// The sanitizer's allocator ignores the C library's settings and keeps its own blocks.
+#if defined(__SANITIZE_ADDRESS__)
+#define GLIMPA_OWN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define GLIMPA_OWN_ALLOCATOR 1
+#endif
+#endif
+
 namespace {
 
 constexpr size_t kBlock = 64u << 20;
@@ -39,7 +48,7 @@ class WarmMemoryTest : public QObject {
 
   private Q_SLOTS:
     void initTestCase() {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(GLIMPA_OWN_ALLOCATOR)
         QSKIP("The sanitizer's allocator keeps its own blocks.");
 #endif
         if (Resident() < 0) QSKIP("No /proc/self/statm here.");

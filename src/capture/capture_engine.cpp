@@ -272,7 +272,8 @@ void CaptureEngine::Settle(Loop loop, void (CaptureEngine::*next)(const QStringL
         (this->*next)(values);
     };
     Script(before.isEmpty() ? script : before + QStringLiteral(";\n") + script,
-           [this, settled](const QVariant&) {
+           [this, settled](const QVariant& started) {
+               if (started.typeId() == QMetaType::QString) return settled(started);
                PollScript(pagescripts::Settled(), RemainingMs(),
                           [this, settled](const QVariant& last) {
                               if (last.toBool()) return settled(last);

@@ -155,9 +155,12 @@ function (width, height, quietFrames, first, avoid, before, after) {
             if (sized() && loading.length === 0 && since >= calmFor) {
                 if (first && (!painted || changes)) paint();
                 fontsLoading = document.fonts.status === 'loading';
-                await Promise.all(images.filter((img) => img.naturalWidth > 0)
-                                      .map((img) => img.decode().catch(() => {})));
-                await document.fonts.ready;
+                // Awaited only when there is something to wait for: a page quiet at
+                // once is settled within this script, and its answer comes back with it.
+                const shown = images.filter((img) => img.naturalWidth > 0);
+                if (shown.length)
+                    await Promise.all(shown.map((img) => img.decode().catch(() => {})));
+                if (document.fonts.status !== 'loaded') await document.fonts.ready;
                 ++quiet;
             } else {
                 quiet = 0;
@@ -169,7 +172,7 @@ function (width, height, quietFrames, first, avoid, before, after) {
         }
         finish(false);
     })();
-    return true;
+    return state.done ? answer() : true;
 }
 )JS";
 
@@ -184,21 +187,66 @@ constexpr char kSettled[] =
 // for the view's new size to pin goes on and answers false.
 constexpr char kStopSettle[] = "window.glimpaSettle ? window.glimpaSettle.stop(%1) : false";
 
+// Each computed value read costs microseconds, tens of milliseconds on a page of many
+// thousand elements. So the measure asks for position, min- and max-height only the
+// elements that a style rule, their own style or the browser's (dialogs, full screen)
+// may give one, when the page's style sheets tell that more cheaply: all of them can be
+// read (not so for another origin's), and they hold fewer rules than the page elements.
+// The set of such elements, or null to ask every one.
+constexpr char kStyled[] = R"JS(
+(elements, own) => {
+    const names = /(^|[{;\s])(position|min-height|max-height|min-block-size|max-block-size|all)\s*:/i;
+    const selectors = [];
+    let budget = elements;
+    const walk = (rules) => {
+        for (const rule of rules) {
+            if (--budget < 0) throw new RangeError();
+            if (rule.styleSheet !== undefined) {
+                walk(rule.styleSheet.cssRules);
+            } else if (names.test(rule.cssText)) {
+                if (rule.selectorText !== undefined) selectors.push(rule.selectorText);
+                else if (rule.cssRules !== undefined && !(rule instanceof CSSKeyframesRule))
+                    walk(rule.cssRules);
+                else throw new RangeError();
+            }
+        }
+    };
+    try {
+        for (const sheet of [...document.styleSheets, ...(document.adoptedStyleSheets || [])])
+            if (sheet.ownerNode !== own) walk(sheet.cssRules);
+        const styled = new Set(document.querySelectorAll(
+            '[style*="position" i],[style*="min-" i],[style*="max-" i],[style*="all" i],dialog'));
+        if (selectors.length)
+            for (const el of document.querySelectorAll(selectors.join(','))) styled.add(el);
+        if (document.fullscreenElement) styled.add(document.fullscreenElement);
+        return styled;
+    } catch (e) {
+        return null;
+    }
+}
+)JS";
+
 constexpr char kMeasure[] = R"JS(
 function () {
     const g = window.glimpaCapture;
     g.before = new Map();
     g.places = [];
-    // Each computed value read costs microseconds, tens of milliseconds on a page of
-    // many thousand elements: only an element with an empty box at the origin, as one
-    // with display: none has, is asked whether it has one.
-    for (const el of document.querySelectorAll('*')) {
+    const all = document.querySelectorAll('*');
+    const styled = (%1)(all.length, g.style);
+    // An element with an empty box at the origin, as one with display: none has, is
+    // asked whether it has one.
+    for (const el of all) {
         if (g.ours(el)) continue;
         const r = el.getBoundingClientRect();
         const height = r.height;
-        const cs = getComputedStyle(el);
-        if (height === 0 && r.width === 0 && r.x === 0 && r.y === 0 && cs.display === 'none')
+        if (height === 0 && r.width === 0 && r.x === 0 && r.y === 0 &&
+            getComputedStyle(el).display === 'none')
             continue;
+        if (styled && !styled.has(el)) {
+            g.before.set(el, { height, min: null, max: null });
+            continue;
+        }
+        const cs = getComputedStyle(el);
         g.before.set(el, { height, min: cs.minHeight, max: cs.maxHeight });
         const position = cs.position;
         if (position === 'fixed' || position === 'sticky')
@@ -266,6 +314,7 @@ function (resized) {
             changed.push([el, b]);
     }
     for (const [el, b] of changed) {
+        if (b.min === null) continue;
         const cs = getComputedStyle(el);
         if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
         if (cs.maxHeight !== b.max) set(el, 'max-height', b.max);
@@ -342,12 +391,11 @@ QString Call(const char* function, const QStringList& arguments) {
            arguments.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
+// `before` and `after` are functions, or nothing when empty.
 QString SettleCall(int width, int height, int quietFrames, int firstMarker, QRgb avoid,
-                   const char* before, const char* after) {
+                   const QString& before, const QString& after) {
     const auto number = [](qint64 n) { return QString::number(n); };
-    const auto function = [](const char* f) {
-        return f ? QString::fromLatin1(f) : QStringLiteral("null");
-    };
+    const auto function = [](const QString& f) { return f.isEmpty() ? QStringLiteral("null") : f; };
     return Call(kSettle, {number(width), number(height), number(quietFrames), number(firstMarker),
                           number(avoid & 0xffffff), function(before), function(after)});
 }
@@ -358,13 +406,15 @@ QString Prepare(const QString& marker) {
     return QString::fromLatin1(kPrepare).arg(marker);
 }
 QString SettleAndMeasure(int width, int height, bool wait) {
-    return SettleCall(width, height, wait ? 1 : 0, 0, 0, nullptr, kMeasure);
+    return SettleCall(width, height, wait ? 1 : 0, 0, 0, {},
+                      QString::fromLatin1(kMeasure).arg(QString::fromLatin1(kStyled)));
 }
 QString PinAndSettle(int width, int height, bool wait, int firstMarker, QRgb avoid) {
-    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, kPin, kHeights);
+    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, QString::fromLatin1(kPin),
+                      QString::fromLatin1(kHeights));
 }
 QString SettlePart(int width, int height, bool wait, int firstMarker, QRgb avoid) {
-    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, nullptr, nullptr);
+    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, {}, {});
 }
 QRgb MarkerColour(int n) {
     // Multiplying by an odd number is one to one modulo 2^24; the settle script makes the

@@ -15,7 +15,8 @@ QString Prepare(const QString& marker);
 // page out of time). With `firstMarker` > 0 the quiet frames show markers numbered from
 // there (colours as MarkerColour() makes them, never `avoid`). Settled() then answers
 // "marker value": the number of the marker shown last (0 for none) and what the loop
-// measured last.
+// measured last. A loop that needs no wait (a quiet page at one screen) answers so
+// itself; the others answer true and are asked with Settled().
 //
 // At one screen; the value is the page's scroll height, and all elements' heights and the
 // places of the fixed and sticky ones are remembered for the pin.
