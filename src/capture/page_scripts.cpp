@@ -123,17 +123,12 @@ function (width, height, quietFrames, first, avoid, before, after) {
     (async () => {
         // Whether this runs in a frame, before its layout: a marker painted here is in it.
         let inFrame = false;
-        if (before && g.sizes) {
-            // In the first frame laid out at the new size, before it is painted.
-            while (!(g.tallSeen && sized())) {
-                await new Promise((resolve) => { g.onTall = resolve; });
-                if (state.stopped) return;
-                inFrame = true;
-            }
-            runBefore();
-        } else if (before) {
-            while (!sized()) {
-                await frame();
+        if (before) {
+            // With the resize observer, in the first frame laid out at the new size;
+            // without, in the first that shows it. Either way before it is painted.
+            const reported = () => new Promise((resolve) => { g.onTall = resolve; });
+            while (!(sized() && (!g.sizes || g.tallSeen))) {
+                await (g.sizes ? reported() : frame());
                 if (state.stopped) return;
                 inFrame = true;
             }
@@ -192,47 +187,45 @@ constexpr char kStopSettle[] = "window.glimpaSettle ? window.glimpaSettle.stop(%
 // elements that a style rule, their own style or the browser's (dialogs, full screen)
 // may give one, when the page's style sheets tell that more cheaply: all of them can be
 // read (not so for another origin's), and they hold fewer rules than the page elements.
-// The set of such elements, or null to ask every one.
-constexpr char kStyled[] = R"JS(
-(elements, own) => {
-    const names = /(^|[{;\s])(position|min-height|max-height|min-block-size|max-block-size|all)\s*:/i;
-    const selectors = [];
-    let budget = elements;
-    const walk = (rules) => {
-        for (const rule of rules) {
-            if (--budget < 0) throw new RangeError();
-            if (rule.styleSheet !== undefined) {
-                walk(rule.styleSheet.cssRules);
-            } else if (names.test(rule.cssText)) {
-                if (rule.selectorText !== undefined) selectors.push(rule.selectorText);
-                else if (rule.cssRules !== undefined && !(rule instanceof CSSKeyframesRule))
-                    walk(rule.cssRules);
-                else throw new RangeError();
-            }
-        }
-    };
-    try {
-        for (const sheet of [...document.styleSheets, ...(document.adoptedStyleSheets || [])])
-            if (sheet.ownerNode !== own) walk(sheet.cssRules);
-        const styled = new Set(document.querySelectorAll(
-            '[style*="position" i],[style*="min-" i],[style*="max-" i],[style*="all" i],dialog'));
-        if (selectors.length)
-            for (const el of document.querySelectorAll(selectors.join(','))) styled.add(el);
-        if (document.fullscreenElement) styled.add(document.fullscreenElement);
-        return styled;
-    } catch (e) {
-        return null;
-    }
-}
-)JS";
-
 constexpr char kMeasure[] = R"JS(
 function () {
     const g = window.glimpaCapture;
     g.before = new Map();
     g.places = [];
     const all = document.querySelectorAll('*');
-    const styled = (%1)(all.length, g.style);
+    // The set of such elements, or null to ask every one.
+    const styledElements = () => {
+        const names =
+            /(^|[{;\s])(position|min-height|max-height|min-block-size|max-block-size|all)\s*:/i;
+        const selectors = [];
+        let budget = all.length;
+        const walk = (rules) => {
+            for (const rule of rules) {
+                if (--budget < 0) throw new RangeError();
+                if (rule.styleSheet !== undefined) {
+                    walk(rule.styleSheet.cssRules);
+                } else if (names.test(rule.cssText)) {
+                    if (rule.selectorText !== undefined) selectors.push(rule.selectorText);
+                    else if (rule.cssRules !== undefined && !(rule instanceof CSSKeyframesRule))
+                        walk(rule.cssRules);
+                    else throw new RangeError();
+                }
+            }
+        };
+        try {
+            for (const sheet of [...document.styleSheets, ...(document.adoptedStyleSheets || [])])
+                if (sheet.ownerNode !== g.style) walk(sheet.cssRules);
+            const styled = new Set(document.querySelectorAll('[style*="position" i],' +
+                '[style*="min-" i],[style*="max-" i],[style*="all" i],dialog'));
+            if (selectors.length)
+                for (const el of document.querySelectorAll(selectors.join(','))) styled.add(el);
+            if (document.fullscreenElement) styled.add(document.fullscreenElement);
+            return styled;
+        } catch (e) {
+            return null;
+        }
+    };
+    const styled = styledElements();
     // An element with an empty box at the origin, as one with display: none has, is
     // asked whether it has one.
     for (const el of all) {
@@ -391,11 +384,12 @@ QString Call(const char* function, const QStringList& arguments) {
            arguments.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-// `before` and `after` are functions, or nothing when empty.
 QString SettleCall(int width, int height, int quietFrames, int firstMarker, QRgb avoid,
-                   const QString& before, const QString& after) {
+                   const char* before, const char* after) {
     const auto number = [](qint64 n) { return QString::number(n); };
-    const auto function = [](const QString& f) { return f.isEmpty() ? QStringLiteral("null") : f; };
+    const auto function = [](const char* f) {
+        return f ? QString::fromLatin1(f) : QStringLiteral("null");
+    };
     return Call(kSettle, {number(width), number(height), number(quietFrames), number(firstMarker),
                           number(avoid & 0xffffff), function(before), function(after)});
 }
@@ -406,15 +400,13 @@ QString Prepare(const QString& marker) {
     return QString::fromLatin1(kPrepare).arg(marker);
 }
 QString SettleAndMeasure(int width, int height, bool wait) {
-    return SettleCall(width, height, wait ? 1 : 0, 0, 0, {},
-                      QString::fromLatin1(kMeasure).arg(QString::fromLatin1(kStyled)));
+    return SettleCall(width, height, wait ? 1 : 0, 0, 0, nullptr, kMeasure);
 }
 QString PinAndSettle(int width, int height, bool wait, int firstMarker, QRgb avoid) {
-    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, QString::fromLatin1(kPin),
-                      QString::fromLatin1(kHeights));
+    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, kPin, kHeights);
 }
 QString SettlePart(int width, int height, bool wait, int firstMarker, QRgb avoid) {
-    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, {}, {});
+    return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, nullptr, nullptr);
 }
 QRgb MarkerColour(int n) {
     // Multiplying by an odd number is one to one modulo 2^24; the settle script makes the
