@@ -250,6 +250,55 @@ class CaptureEngineTest : public QObject {
                  -1);
     }
 
+    // The page's own scroll bars never show, however the page styles them: the body's
+    // bar rules win over the root's, and a body that scrolls itself has a bar of its own.
+    void pageScrollBarsHidden_data() {
+        QTest::addColumn<QString>("style");
+        QTest::addColumn<bool>("otherOrigin");
+        const QString bar = QStringLiteral("{width:40px;height:40px;background:#ff00ff}");
+        QTest::newRow("body's bar styled") << "body::-webkit-scrollbar" + bar << false;
+        QTest::newRow("every bar styled") << "::-webkit-scrollbar" + bar << false;
+        QTest::newRow("inside @media")
+            << "@media screen{body::-webkit-scrollbar" + bar + "}" << false;
+        QTest::newRow("another origin") << "body::-webkit-scrollbar" + bar << true;
+        QTest::newRow("body scrolls itself")
+            << QStringLiteral("html{overflow:hidden}body{overflow:auto;height:100vh}") << false;
+    }
+    void pageScrollBarsHidden() {
+        QFETCH(QString, style);
+        QFETCH(bool, otherOrigin);
+        const int screen = 500;
+        const int content = 3 * screen;
+        FolderServer server(AppPath(), 0);
+        QString head = QStringLiteral("<style>%1</style>").arg(style);
+        if (otherOrigin) {
+            WritePage(QStringLiteral("bars.css"), style);
+            head =
+                QStringLiteral("<link rel='stylesheet' href='%1'>")
+                    .arg(server.Address(QStringLiteral("bars.css"), QStringLiteral("localhost")));
+        }
+        // Bands wider than the view, so that a bar would show across the bottom too.
+        QString html = QStringLiteral(
+                           "<!doctype html><html><head><style>body{margin:0}"
+                           "div{height:1px;width:1200px}</style>%1</head><body>")
+                           .arg(head);
+        for (int i = 0; i < content; ++i)
+            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        WritePage(QStringLiteral("bars.html"), html + "</body></html>");
+        CaptureEngine engine(profile_);
+        const ShotResult result =
+            Shoot(engine, Request(server.Address(QStringLiteral("bars.html")), 800, screen, 3));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), QSize(800, content));
+        // A body that scrolls itself keeps its one-screen height, the rest is the root's.
+        const bool scrolls = style.contains(QLatin1String("overflow:auto"));
+        QCOMPARE(FirstWrongRow(result.picture, 0, content,
+                               [&](int y) {
+                                   return scrolls && y >= screen ? QColor(Qt::white) : BandColor(y);
+                               }),
+                 -1);
+    }
+
     void smallAndWidePages_data() {
         QTest::addColumn<int>("rows");
         QTest::addColumn<int>("pageWidth");

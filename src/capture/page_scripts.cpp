@@ -14,12 +14,13 @@ constexpr char kPrepare[] = R"JS(
     const g = window.glimpaCapture = { saved: new Map(), scroll: [scrollX, scrollY] };
     g.touch = (el) => { if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style')); };
     g.ours = (el) => el === g.style || el === g.marker || el === g.spacer || el === g.sizer;
-    // Only the page's own scroll bar goes (the root's, or the body's in quirks mode): a
-    // rule for every element would restyle all of them, tens of milliseconds on a long
-    // page, and a scrolling box inside the page keeps the bar it shows.
+    // Only the page's own scroll bar goes: the root's here, the body's too where the
+    // measure finds it may show one. A rule for every element would restyle all of them,
+    // tens of milliseconds on a long page, and a scrolling box inside the page keeps the
+    // bar it shows.
     g.style = document.createElement('style');
-    g.style.textContent = 'html::-webkit-scrollbar,body::-webkit-scrollbar' +
-                          '{display:none!important}html,body{scrollbar-width:none!important}';
+    g.style.textContent =
+        'html::-webkit-scrollbar{display:none!important}html{scrollbar-width:none!important}';
     document.documentElement.appendChild(g.style);
     // The view's bottom-left pixel shows the marker in every frame from now on, so a
     // frame showing its newest colour was drawn after everything changed before it.
@@ -193,39 +194,70 @@ function () {
     g.before = new Map();
     g.places = [];
     const all = document.querySelectorAll('*');
-    // The set of such elements, or null to ask every one.
-    const styledElements = () => {
+    // The selectors of the page's rules that set one of those, and whether any rule
+    // styles a scroll bar; null when that is not known.
+    const readSheets = () => {
         const names =
             /(^|[{;\s])(position|min-height|max-height|min-block-size|max-block-size|all)\s*:/i;
-        const selectors = [];
+        const bars = /-webkit-scrollbar/i;
+        const found = { selectors: [], scrollBars: false };
         let budget = all.length;
         const walk = (rules) => {
             for (const rule of rules) {
                 if (--budget < 0) throw new RangeError();
                 if (rule.styleSheet !== undefined) {
                     walk(rule.styleSheet.cssRules);
-                } else if (names.test(rule.cssText)) {
-                    if (rule.selectorText !== undefined) selectors.push(rule.selectorText);
-                    else if (rule.cssRules !== undefined && !(rule instanceof CSSKeyframesRule))
-                        walk(rule.cssRules);
-                    else throw new RangeError();
+                    continue;
+                }
+                const text = rule.cssText;
+                const named = names.test(text);
+                if (!named && !bars.test(text)) continue;
+                if (rule.selectorText !== undefined) {
+                    if (named) found.selectors.push(rule.selectorText);
+                    if (bars.test(rule.selectorText)) found.scrollBars = true;
+                } else if (rule.cssRules !== undefined && !(rule instanceof CSSKeyframesRule)) {
+                    walk(rule.cssRules);
+                } else if (named) {
+                    throw new RangeError();
                 }
             }
         };
         try {
             for (const sheet of [...document.styleSheets, ...(document.adoptedStyleSheets || [])])
                 if (sheet.ownerNode !== g.style) walk(sheet.cssRules);
+            return found;
+        } catch (e) {
+            return null;
+        }
+    };
+    // The set of such elements, or null to ask every one.
+    const styledElements = (sheets) => {
+        if (!sheets) return null;
+        try {
             const styled = new Set(document.querySelectorAll('[style*="position" i],' +
                 '[style*="min-" i],[style*="max-" i],[style*="all" i],dialog'));
-            if (selectors.length)
-                for (const el of document.querySelectorAll(selectors.join(','))) styled.add(el);
+            if (sheets.selectors.length)
+                for (const el of document.querySelectorAll(sheets.selectors.join(',')))
+                    styled.add(el);
             if (document.fullscreenElement) styled.add(document.fullscreenElement);
             return styled;
         } catch (e) {
             return null;
         }
     };
-    const styled = styledElements();
+    const sheets = readSheets();
+    // The body's bar rules restyle every element, so they go in only where the body may
+    // show the page's bar: its own scroll bar rules win over the root's, it may scroll
+    // itself, and in quirks mode the body is the page's scroller.
+    if (document.body) {
+        const overflow = getComputedStyle(document.body);
+        const scrolls = (value) => value !== 'visible' && value !== 'clip';
+        if (!sheets || sheets.scrollBars || document.compatMode === 'BackCompat' ||
+            scrolls(overflow.overflowX) || scrolls(overflow.overflowY))
+            g.style.textContent += 'body::-webkit-scrollbar{display:none!important}' +
+                                   'body{scrollbar-width:none!important}';
+    }
+    const styled = styledElements(sheets);
     // An element with an empty box at the origin, as one with display: none has, is
     // asked whether it has one.
     for (const el of all) {
