@@ -3,7 +3,7 @@
 // protocol on a pipe, the page loaded once) taking a PNG screenshot of the same six
 // screens, on a bands page and on a page of text; runs interleaved. Run under a real X
 // server of the screen's size, e.g.
-//   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/capture_bench [--sides]
+//   xvfb-run -a -s "-screen 0 1920x1080x24" build/bench/capture_bench [--sides] [--runs N]
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -36,7 +36,8 @@
 
 namespace {
 
-constexpr int kRuns = 7;
+// Runs of each figure, interleaved where two are compared; "--runs N" asks for more.
+int runs = 7;
 
 struct Figures {
     double best = 0, median = 0;
@@ -73,7 +74,7 @@ double CaptureOnce(Program& program, const QString& rows, bool bands) {
 
 Figures TimeCapture(Program& program, const QString& rows) {
     std::vector<double> ms;
-    for (int run = 0; run < kRuns; ++run) ms.push_back(CaptureOnce(program, rows, true));
+    for (int run = 0; run < runs; ++run) ms.push_back(CaptureOnce(program, rows, true));
     return Summary(ms);
 }
 
@@ -238,6 +239,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--runs")); at > 0)
+        runs = std::max(runs, app.arguments().value(at + 1).toInt());
     QTemporaryDir folder;
     SetAppPathOverride(folder.path());
     SetEndHandler([] {});
@@ -263,7 +266,7 @@ int main(int argc, char* argv[]) {
                 perRow / (screen.width() * screen.height() / 1e6));
     // Where the composite's time goes: reading a row file back, writing the composite.
     std::vector<double> load, save;
-    for (int run = 0; run < kRuns; ++run) {
+    for (int run = 0; run < runs; ++run) {
         QElapsedTimer clock;
         clock.start();
         const auto row = LoadPicture(RowFilePath(1));
@@ -316,11 +319,11 @@ int main(int argc, char* argv[]) {
              capturepages::FirstWrongRow(first, 0, shot.height(), capturepages::BandColor) != -1))
             std::printf("chromium screenshot wrong!\n");
         std::vector<double> ours, theirs;
-        for (int run = 0; run < kRuns; ++run) {
+        for (int run = 0; run < runs; ++run) {
             ours.push_back(CaptureOnce(program, QStringLiteral("6"), side.bands));
             if (const auto ms = chromium.Screenshot(shot, png)) theirs.push_back(*ms);
         }
-        std::printf("%s, 6 screens, %d runs interleaved:\n", side.name, kRuns);
+        std::printf("%s, 6 screens, %d runs interleaved:\n", side.name, runs);
         Print("  Capture, 6 rows (click to whopper.bmp)", Summary(ours));
         if (!theirs.empty()) {
             Print("  warm chromium captureScreenshot PNG", Summary(theirs));

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPainter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,6 +146,41 @@ class CaptureFilesTest : public QObject {
         QVERIFY(!QFile::exists(whopper));
         QVERIFY(!RemoveReleasingLater(whopper));
         QCOMPARE(*LoadPicture(cropped), Known(30, 20, 6));
+        QCOMPARE(Leftovers(), QStringList());
+    }
+
+    // A part of the picture shares its pixels, so it must outlive the picture and never
+    // change it; a part the picture does not hold is null.
+    void shotParts_data() {
+        QTest::addColumn<QRect>("part");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("first band") << QRect(0, 0, 64, 20) << true;
+        QTest::newRow("inner, not at the left") << QRect(5, 33, 40, 17) << true;
+        QTest::newRow("last row") << QRect(0, 49, 64, 1) << true;
+        QTest::newRow("past the bottom") << QRect(0, 40, 64, 20) << false;
+        QTest::newRow("wider than the picture") << QRect(0, 0, 65, 10) << false;
+        QTest::newRow("empty") << QRect(0, 0, 0, 10) << false;
+    }
+    void shotParts() {
+        QFETCH(QRect, part);
+        QFETCH(bool, held);
+        const QString row = Path(QStringLiteral("1.bmp"));
+        QImage taken;
+        {
+            const QImage shot = Known(64, 50, 7);
+            SetCaptureShot(shot, {{row, part}});
+            taken = CaptureShotPart(part);
+            QCOMPARE(taken.isNull(), !held);
+            if (!held) return;
+            QCOMPARE(taken, shot.copy(part));
+            QVERIFY(WriteCaptureFile(taken, row));
+            QCOMPARE(*LoadPicture(row), shot.copy(part));
+            QPainter(&taken).fillRect(taken.rect(), Qt::black);
+            QCOMPARE(CaptureShot(), Known(64, 50, 7));
+            taken = CaptureShotPart(part);
+            SetCaptureShot(QImage());
+        }
+        QCOMPARE(taken, Known(64, 50, 7).copy(part));
         QCOMPARE(Leftovers(), QStringList());
     }
 };

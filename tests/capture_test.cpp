@@ -156,10 +156,12 @@ class CaptureTest : public QObject {
             QCOMPARE(row->size(), QSize(kW, kH));
             QCOMPARE(FirstWrongRow(*row, 0, kH, [k](int y) { return BandColor((k - 1) * kH + y); }),
                      -1);
-            if (k == count)
+            if (k == count) {
                 QCOMPARE(
                     QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
                     *row);
+                QCOMPARE(Browser().PictureCapture->Image(), *row);
+            }
         }
         const auto whopper = LoadPicture(WhopperFilePath());
         QVERIFY(whopper);

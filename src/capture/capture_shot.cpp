@@ -173,6 +173,18 @@ const QImage& CaptureShot() {
     return TheShot().picture;
 }
 
+QImage CaptureShotPart(const QRect& part) {
+    const QImage& picture = TheShot().picture;
+    if (!picture.rect().contains(part) || part.isEmpty() || picture.depth() != 32) return {};
+    // Read-only pixels of a copy that shares the picture's: drawing on the part detaches
+    // it, and the copy goes with the last image that uses them.
+    auto* pixels = new QImage(picture);
+    return QImage(
+        pixels->constScanLine(part.y()) + part.x() * 4, part.width(), part.height(),
+        pixels->bytesPerLine(), pixels->format(),
+        [](void* image) { delete static_cast<QImage*>(image); }, pixels);
+}
+
 void RememberRowFile(int row, const QString& path) {
     Stamp stamp;
     if (StampOf(path, stamp))

@@ -23,6 +23,11 @@ void SetCaptureShot(const QImage& picture, const std::vector<FileAhead>& files =
 void ForgetFilesAhead();
 const QImage& CaptureShot();
 
+// `part` of the capture's picture without a copy: the part keeps those pixels alive
+// after the picture is replaced, and is copied before anything draws on it. A part the
+// picture does not hold is null.
+QImage CaptureShotPart(const QRect& part);
+
 // Row `row` was written to `path` from the capture's picture just now.
 void RememberRowFile(int row, const QString& path);
 

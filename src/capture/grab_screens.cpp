@@ -46,11 +46,11 @@ bool GrabScreens(Program& program) {
 
     const QRect screen(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
     const QRect band = screen.translated(0, (k - 1) * screen.height());
-    const QImage& shot = CaptureShot();
     QClipboard* clipboard = QGuiApplication::clipboard();
     clipboard->clear();
-    const QImage grabbed =
-        shot.rect().contains(band) ? shot.copy(band) : GrabBrowserWindow(browser, screen);
+    // The band shares the picture's pixels, with the clipboard and the buffer alike.
+    const QImage fromShot = CaptureShotPart(band);
+    const QImage grabbed = fromShot.isNull() ? GrabBrowserWindow(browser, screen) : fromShot;
     clipboard->setImage(grabbed);
     browser.PictureCapture->PaintPicture(grabbed, 0, 0);
 
@@ -58,7 +58,7 @@ bool GrabScreens(Program& program) {
     // waited for, and never without end.
     const bool written = WriteCaptureFile(browser.PictureCapture->Image(), rowFile) &&
                          WaitForReadableFile(rowFile, kRowFileBound);
-    if (written && shot.rect().contains(band)) RememberRowFile(row, rowFile);
+    if (written && !fromShot.isNull()) RememberRowFile(row, rowFile);
     page.SetLeft(0);
     return written;
 }

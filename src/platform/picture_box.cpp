@@ -50,6 +50,8 @@ bool PictureBox::AdoptImage(const QImage& image) {
 void PictureBox::PaintPicture(const QImage& source, int x, int y, QRect sourceRect) {
     if (image_.isNull() || source.isNull()) return;
     if (sourceRect.isNull()) sourceRect = source.rect();
+    // A picture that covers the whole drawing becomes it, shared until painted on.
+    if (x == 0 && y == 0 && sourceRect == source.rect() && AdoptImage(source)) return;
     QPainter painter(&image_);
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(QPoint(x, y), source, sourceRect);
