@@ -297,7 +297,8 @@ function () {
         if (g.onTall) g.onTall();
     });
     g.sizes.observe(g.sizer);
-    for (const el of g.before.keys()) g.sizes.observe(el, { box: 'border-box' });
+    const border = { box: 'border-box' };
+    for (const el of g.before.keys()) g.sizes.observe(el, border);
     return document.scrollingElement.scrollHeight;
 }
 )JS";
