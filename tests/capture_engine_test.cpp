@@ -42,6 +42,22 @@ QString Bands(int rows, int width = 0, int header = 0, int stickyAt = 0, int sti
     return page + QStringLiteral("</body></html>");
 }
 
+// `rows` one-pixel bands, each its BandColor, for a page whose divs are one pixel high.
+QString BandDivs(int rows) {
+    QString divs;
+    for (int i = 0; i < rows; ++i)
+        divs += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+    return divs;
+}
+
+// A link to a style sheet of `rules` that `server` serves to its pages from another
+// origin, so that the page cannot read its rules.
+QString SheetFromElsewhere(FolderServer& server, const QString& name, const QString& rules) {
+    WritePage(name, rules);
+    return QStringLiteral("<link rel='stylesheet' href='%1'>")
+        .arg(server.Address(name, QStringLiteral("localhost")));
+}
+
 }  // namespace
 
 class CaptureEngineTest : public QObject {
@@ -162,8 +178,7 @@ class CaptureEngineTest : public QObject {
                            "</style></head><body><section style='%2;background:#c80000'>"
                            "</section>")
                            .arg(page, hero);
-        for (int i = 0; i < content; ++i)
-            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        html += BandDivs(content);
         const QString address = WritePage(QStringLiteral("hero.html"), html + "</body></html>");
         const auto expected = [&](int y) {
             return y < screen ? QColor(200, 0, 0) : BandColor(y - screen);
@@ -220,20 +235,15 @@ class CaptureEngineTest : public QObject {
                        "<style id='s'></style><script>for (const rule of ['section{%1}',"
                        "'footer{%2}']) s.sheet.insertRule(rule);</script>")
                        .arg(hero, foot);
-        if (where == QLatin1String("origin")) {
-            WritePage(QStringLiteral("rules.css"), rules);
-            head =
-                QStringLiteral("<link rel='stylesheet' href='%1'>")
-                    .arg(server.Address(QStringLiteral("rules.css"), QStringLiteral("localhost")));
-        }
+        if (where == QLatin1String("origin"))
+            head = SheetFromElsewhere(server, QStringLiteral("rules.css"), rules);
         const bool own = where == QLatin1String("own");
         QString html =
             QStringLiteral(
                 "<!doctype html><html><head><style>body{margin:0}div{height:1px}</style>%1"
                 "</head><body><section style='%2'></section><footer style='%3'></footer>")
                 .arg(head, own ? hero : QString(), own ? foot : QString());
-        for (int i = 0; i < content; ++i)
-            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        html += BandDivs(content);
         WritePage(QStringLiteral("styled-%1.html").arg(where), html + "</body></html>");
         CaptureEngine engine(profile_);
         const ShotResult result = Shoot(
@@ -271,19 +281,13 @@ class CaptureEngineTest : public QObject {
         const int content = 3 * screen;
         FolderServer server(AppPath(), 0);
         QString head = QStringLiteral("<style>%1</style>").arg(style);
-        if (otherOrigin) {
-            WritePage(QStringLiteral("bars.css"), style);
-            head =
-                QStringLiteral("<link rel='stylesheet' href='%1'>")
-                    .arg(server.Address(QStringLiteral("bars.css"), QStringLiteral("localhost")));
-        }
+        if (otherOrigin) head = SheetFromElsewhere(server, QStringLiteral("bars.css"), style);
         // Bands wider than the view, so that a bar would show across the bottom too.
         QString html = QStringLiteral(
                            "<!doctype html><html><head><style>body{margin:0}"
                            "div{height:1px;width:1200px}</style>%1</head><body>")
                            .arg(head);
-        for (int i = 0; i < content; ++i)
-            html += QStringLiteral("<div style='background:%1'></div>").arg(BandColor(i).name());
+        html += BandDivs(content);
         WritePage(QStringLiteral("bars.html"), html + "</body></html>");
         CaptureEngine engine(profile_);
         const ShotResult result =
