@@ -164,6 +164,18 @@ class CaptureEngineTest : public QObject {
             << QStringLiteral("height:100%") << QStringLiteral("html,body{height:100%}");
         QTest::newRow("calc from the viewport") << QStringLiteral("height:calc(50vh + 50%)")
                                                 << QStringLiteral("html,body{height:100%}");
+        // The layout height is kept, not the transformed one.
+        QTest::newRow("scaled") << QStringLiteral(
+                                       "height:50vh;margin-bottom:350px;transform:scaleY(2);"
+                                       "transform-origin:top")
+                                << QString();
+        // In vertical writing the height is the inline size, also where the content box
+        // is square and only the padding makes the box wider.
+        QTest::newRow("vertical writing")
+            << QStringLiteral("width:100%;height:100vh;writing-mode:vertical-lr") << QString();
+        QTest::newRow("vertical writing, square content")
+            << QStringLiteral("width:700px;padding-right:324px;height:100vh")
+            << QStringLiteral("section{writing-mode:vertical-rl}");
     }
 
     // A hero section whose height comes from the viewport stays one screen tall, and the

@@ -44,10 +44,11 @@ constexpr char kPrepare[] = R"JS(
 //
 // `before` (or null) runs once the view has the expected size, in the frame that first
 // shows it, so no frame is drawn before it; `after` (or null) once settled, its answer
-// kept. With `first` > 0 the first quiet frame paints marker number `first` (colours as
-// the engine makes them, skipping `avoid`), so that frame itself is the one the engine
-// waits for; a later quiet frame paints the next number only when the page changed
-// since, and no frame is drawn just for the marker. Without a marker the first look is
+// kept. An answer { value, ready } settles the loop once `ready` resolved, or at once
+// when the loop is stopped. With `first` > 0 the first quiet frame paints marker number
+// `first` (colours as the engine makes them, skipping `avoid`), so that frame itself is
+// the one the engine waits for; a later quiet frame paints the next number only when the
+// page changed since, and no frame is drawn just for the marker. Without a marker the first look is
 // at once: a page already quiet at one screen needs no frame at all. state.stop() ends
 // the loop where it stands and does what is left at once.
 constexpr char kSettle[] = R"JS(
@@ -97,8 +98,8 @@ function (width, height, quietFrames, first, avoid, before, after) {
         return now;
     };
     const answer = () => state.marker + ' ' + state.value;
-    // `before` gets the elements that changed size in the tall view, or null for all of
-    // them; that is known once the first tall frame is laid out.
+    // `before` gets the elements that changed size in the tall view with their reports,
+    // or null when that is not known; it is once the first tall frame is laid out.
     const runBefore = () => {
         if (!before) return;
         const watched = g.sizes && g.tallSeen;
@@ -107,16 +108,26 @@ function (width, height, quietFrames, first, avoid, before, after) {
         before(watched ? g.resized : null);
         before = null;
     };
+    let pending = null;
+    const settle = (value) => {
+        state.value = String(value);
+        state.done = true;
+        return answer();
+    };
     const finish = (repaint) => {
         watch.disconnect();
         runBefore();
         if (first && (repaint || !painted)) paint();
-        if (after) state.value = String(after());
-        state.done = true;
-        return answer();
+        const result = after ? after() : '';
+        if (!(result && result.ready)) return settle(result);
+        if (state.stopped) return settle(result.value);
+        pending = result;
+        result.ready.then(() => state.done || settle(result.value));
+        return false;
     };
     state.stop = (force) => {
         if (state.done) return answer();
+        if (pending) return settle(pending.value);
         if (before && !sized() && !force) return false;
         state.stopped = true;
         return finish(true);
@@ -183,24 +194,27 @@ constexpr char kSettled[] =
 // for the view's new size to pin goes on and answers false.
 constexpr char kStopSettle[] = "window.glimpaSettle ? window.glimpaSettle.stop(%1) : false";
 
-// Each computed value read costs microseconds, tens of milliseconds on a page of many
-// thousand elements. So the measure asks for position, min- and max-height only the
-// elements that a style rule, their own style or the browser's (dialogs, full screen)
-// may give one, when the page's style sheets tell that more cheaply: all of them can be
-// read (not so for another origin's), and they hold fewer rules than the page elements.
+// Each layout or computed value read costs microseconds, tens of milliseconds on a page
+// of many thousand elements. So the one-screen heights come from the resize observer's
+// first report, in the frame after the measure, which the measure's answer waits for;
+// and the measure asks for position, min- and max-height only the elements that a style
+// rule, their own style or the browser's (dialogs, full screen) may give one, when the
+// page's style sheets tell that more cheaply: all of them can be read (not so for another
+// origin's), and they hold fewer rules than the page elements.
 constexpr char kMeasure[] = R"JS(
 function () {
     const g = window.glimpaCapture;
-    g.before = new Map();
+    g.limits = new Map();
     g.places = [];
-    const all = document.querySelectorAll('*');
-    // The selectors of the page's rules that set one of those, and whether any rule
-    // styles a scroll bar; null when that is not known.
+    const all = g.observed = document.querySelectorAll('*');
+    // The selectors of the page's rules that set one of those, whether any rule styles a
+    // scroll bar, and whether any sets a writing mode; null when that is not known.
     const readSheets = () => {
         const names =
             /(^|[{;\s])(position|min-height|max-height|min-block-size|max-block-size|all)\s*:/i;
         const bars = /-webkit-scrollbar/i;
-        const found = { selectors: [], scrollBars: false };
+        const writing = /writing-mode\s*:/i;
+        const found = { selectors: [], scrollBars: false, writingModes: false };
         let budget = all.length;
         const walk = (rules) => {
             for (const rule of rules) {
@@ -210,6 +224,7 @@ function () {
                     continue;
                 }
                 const text = rule.cssText;
+                if (writing.test(text)) found.writingModes = true;
                 const named = names.test(text);
                 if (!named && !bars.test(text)) continue;
                 if (rule.selectorText !== undefined) {
@@ -258,56 +273,60 @@ function () {
                                    'body{scrollbar-width:none!important}';
     }
     const styled = styledElements(sheets);
-    // An element with an empty box at the origin, as one with display: none has, is
-    // asked whether it has one.
-    for (const el of all) {
-        if (g.ours(el)) continue;
-        const r = el.getBoundingClientRect();
-        const height = r.height;
-        if (height === 0 && r.width === 0 && r.x === 0 && r.y === 0 &&
-            getComputedStyle(el).display === 'none')
-            continue;
-        if (styled && !styled.has(el)) {
-            g.before.set(el, { height, min: null, max: null });
-            continue;
-        }
-        const cs = getComputedStyle(el);
-        g.before.set(el, { height, min: cs.minHeight, max: cs.maxHeight });
-        const position = cs.position;
-        if (position === 'fixed' || position === 'sticky')
-            g.places.push({ el, position, top: r.top + scrollY,
-                            left: r.left + scrollX, width: r.width, height: r.height });
-    }
-    // Which elements change size in the tall view: Blink reports them after the layout
-    // of the frame that first shows it, where a layout read of every element would cost
-    // microseconds apiece. An element's first report gives no change; at one screen it
-    // is ignored, and if it only comes in the tall view, every element is looked at. A
-    // sizer as high as the view makes sure the tall view is reported.
+    // Whether an element may be laid out in vertical writing.
+    g.vertical = !sheets || sheets.writingModes ||
+        document.querySelector('[style*="writing-mode" i],[writing-mode]') !== null;
+    // An element's first report gives its one-screen size; in the tall view only the
+    // elements that changed size are reported. The reports are kept as they come, each
+    // entry holding its sizes: only those of the few elements that change are read. A
+    // sizer as high as the view makes sure both views are reported.
     const screen = innerHeight;
-    g.resized = new Set();
+    g.screenReports = [];
+    g.resized = new Map();
+    let seenAtOneScreen;
+    const ready = new Promise((resolve) => { seenAtOneScreen = resolve; });
     g.sizer = document.createElement('glimpa-view-sizer');
     g.sizer.setAttribute('style', 'all: initial !important; display: block !important;' +
         'position: fixed !important; left: 0 !important; top: 0 !important;' +
         'width: 0 !important; height: 100vh !important; visibility: hidden !important;');
     document.documentElement.appendChild(g.sizer);
     g.sizes = new ResizeObserver((entries) => {
-        if (innerHeight === screen) return;
-        for (const e of entries) if (e.target !== g.sizer) g.resized.add(e.target);
+        if (innerHeight === screen) {
+            g.screenReports.push(entries);
+            return seenAtOneScreen();
+        }
+        for (const entry of entries)
+            if (entry.target !== g.sizer) g.resized.set(entry.target, entry);
         g.tallSeen = true;
         if (g.onTall) g.onTall();
     });
     g.sizes.observe(g.sizer);
     const border = { box: 'border-box' };
-    for (const el of g.before.keys()) g.sizes.observe(el, border);
-    return document.scrollingElement.scrollHeight;
+    for (const el of all) {
+        if (g.ours(el)) continue;
+        g.sizes.observe(el, border);
+        if (styled && !styled.has(el)) continue;
+        const cs = getComputedStyle(el);
+        if (cs.display === 'none') continue;
+        g.limits.set(el, { min: cs.minHeight, max: cs.maxHeight });
+        const position = cs.position;
+        if (position === 'fixed' || position === 'sticky') {
+            const r = el.getBoundingClientRect();
+            g.places.push({ el, position, top: r.top + scrollY,
+                            left: r.left + scrollX, width: r.width, height: r.height });
+        }
+    }
+    return { value: document.scrollingElement.scrollHeight, ready };
 }
 )JS";
 
-// Heights: of the elements whose height changed in the tall view (looked for among
-// `resized`, or among all when null), min- and max-heights that resolved differently go
-// back to their one-screen values; then an element still taller or shorter than at one
-// screen is pinned unless its content alone makes it so (it keeps its height with
-// height:auto), which is the case for the parents of pinned elements.
+// Heights, of the layout box as the resize observer gives them (a transform does not
+// count): of the elements whose height changed in the tall view (`resized`, each with its
+// report there; null when the tall view was not reported, and nothing is known to have
+// changed), min- and max-heights that resolved differently go back to their one-screen
+// values; then an element still taller or shorter than at one screen is pinned unless its
+// content alone makes it so (it keeps its height with height:auto), which is the case for
+// the parents of pinned elements.
 constexpr char kPin[] = R"JS(
 function (resized) {
     const g = window.glimpaCapture;
@@ -330,27 +349,52 @@ function (resized) {
         set(p.el, 'top', (p.top - (r.top + scrollY)) + 'px');
         set(p.el, 'left', (p.left - (r.left + scrollX)) + 'px');
     }
-    // Only an element whose height changed can need a pin: a layout read of each one
-    // reported resized (of every one without a report) finds them, in document order, so
-    // that a parent is looked at before its children are pinned; only their styles are.
+    if (!resized || resized.size === 0) return;
+    // The observer gives sizes along the writing mode: in vertical writing the height is
+    // the inline size. The content rectangle is physical, the content box's sizes are
+    // not; where a square content box says nothing, the element is asked.
+    const same = (a, b) => Math.abs(a - b) < 0.01;
+    const heightOf = (entry) => {
+        const box = entry.borderBoxSize[0];
+        if (!g.vertical || same(box.inlineSize, box.blockSize)) return box.blockSize;
+        const r = entry.contentRect;
+        const across = same(r.width, r.height)
+            ? !getComputedStyle(entry.target).writingMode.startsWith('horizontal')
+            : !same(r.height, entry.contentBoxSize[0].blockSize);
+        return across ? box.inlineSize : box.blockSize;
+    };
+    // Each one's last report at one screen; an element with an empty box there, as one
+    // with display: none has, is left as it is.
+    const screen = new Map();
+    for (const entries of g.screenReports)
+        for (const entry of entries) if (resized.has(entry.target)) screen.set(entry.target, entry);
+    // In document order, so that a parent is looked at before its children are pinned.
     const changed = [];
-    for (const [el, b] of g.before) {
-        if (resized && !resized.has(el)) continue;
-        if (Math.abs(el.getBoundingClientRect().height - b.height) >= 0.5 && el.isConnected)
-            changed.push([el, b]);
+    for (const el of g.observed) {
+        const tall = resized.get(el);
+        const first = screen.get(el);
+        if (!tall || !first || !el.isConnected) continue;
+        const box = first.borderBoxSize[0];
+        if (box.inlineSize === 0 && box.blockSize === 0) continue;
+        const before = heightOf(first);
+        if (Math.abs(heightOf(tall) - before) >= 0.5) changed.push([el, before]);
     }
-    for (const [el, b] of changed) {
-        if (b.min === null) continue;
+    for (const [el] of changed) {
+        const limits = g.limits.get(el);
+        if (!limits) continue;
         const cs = getComputedStyle(el);
-        if (cs.minHeight !== b.min) set(el, 'min-height', b.min);
-        if (cs.maxHeight !== b.max) set(el, 'max-height', b.max);
+        if (cs.minHeight !== limits.min) set(el, 'min-height', limits.min);
+        if (cs.maxHeight !== limits.max) set(el, 'max-height', limits.max);
     }
-    for (const [el, b] of changed) {
-        const now = el.getBoundingClientRect().height;
-        if (Math.abs(now - b.height) < 0.5) continue;
+    // The layout box's height now; an element that is not HTML has only its bounding box.
+    const heightNow = (el) =>
+        el instanceof HTMLElement ? el.offsetHeight : el.getBoundingClientRect().height;
+    for (const [el, before] of changed) {
+        const now = heightNow(el);
+        if (Math.abs(now - before) < 0.5) continue;
         const attribute = el.getAttribute('style');
         el.style.setProperty('height', 'auto', 'important');
-        const auto = el.getBoundingClientRect().height;
+        const auto = heightNow(el);
         if (attribute === null) el.removeAttribute('style');
         else el.setAttribute('style', attribute);
         if (Math.abs(auto - now) < 0.5) continue;
@@ -358,7 +402,7 @@ function (resized) {
         const frame = cs.boxSizing === 'border-box' ? 0 :
             parseFloat(cs.paddingTop) + parseFloat(cs.paddingBottom) +
             parseFloat(cs.borderTopWidth) + parseFloat(cs.borderBottomWidth);
-        set(el, 'height', Math.max(0, b.height - frame) + 'px');
+        set(el, 'height', Math.max(0, before - frame) + 'px');
     }
 }
 )JS";
