@@ -144,11 +144,13 @@ class CaptureTest : public QObject {
     }
 
     // Every pixel row of the page appears once, in order, in the row files, the
-    // composite in the crop editor, whopper.bmp and the crop result box.
+    // composite in the crop editor, whopper.bmp and the crop result box. The clipboard
+    // holds the last row and nothing of what it held before.
     void everyRowOnce() {
         QFETCH(QString, rows);
         QFETCH(int, count);
         const int beeps = BeepCount();
+        QGuiApplication::clipboard()->setText(QStringLiteral("the user's text"));
         Capture(rows);
         for (int k = 1; k <= count; ++k) {
             const auto row = LoadPicture(RowFilePath(k));
@@ -160,6 +162,7 @@ class CaptureTest : public QObject {
                 QCOMPARE(
                     QGuiApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32),
                     *row);
+                QVERIFY(!QGuiApplication::clipboard()->mimeData()->hasText());
                 QCOMPARE(Browser().PictureCapture->Image(), *row);
             }
         }

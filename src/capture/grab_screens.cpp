@@ -46,12 +46,17 @@ bool GrabScreens(Program& program) {
 
     const QRect screen(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
     const QRect band = screen.translated(0, (k - 1) * screen.height());
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    clipboard->clear();
     // The band shares the picture's pixels, with the clipboard and the buffer alike.
     const QImage fromShot = CaptureShotPart(band);
     const QImage grabbed = fromShot.isNull() ? GrabBrowserWindow(browser, screen) : fromShot;
-    clipboard->setImage(grabbed);
+    // The clipboard is emptied and then holds the grab. Setting it replaces what it held
+    // as emptying it would, so it is emptied on its own only where there is no grab: each
+    // of these costs the window system's round trips, a clear two of them.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (grabbed.isNull())
+        clipboard->clear();
+    else
+        clipboard->setImage(grabbed);
     browser.PictureCapture->PaintPicture(grabbed, 0, 0);
 
     // The write either happens now or not at all; only a file that was written is
