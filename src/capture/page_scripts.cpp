@@ -48,9 +48,9 @@ constexpr char kPrepare[] = R"JS(
 // when the loop is stopped. With `first` > 0 the first quiet frame paints marker number
 // `first` (colours as the engine makes them, skipping `avoid`), so that frame itself is
 // the one the engine waits for; a later quiet frame paints the next number only when the
-// page changed since, and no frame is drawn just for the marker. Without a marker the first look is
-// at once: a page already quiet at one screen needs no frame at all. state.stop() ends
-// the loop where it stands and does what is left at once.
+// page changed since, and no frame is drawn just for the marker. Without a marker the
+// first look is at once: a page already quiet at one screen needs no frame at all.
+// state.stop() ends the loop where it stands and does what is left at once.
 constexpr char kSettle[] = R"JS(
 function (width, height, quietFrames, first, avoid, before, after) {
     const g = window.glimpaCapture;
