@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <functional>
 
-#include "export/file_copy.h"
-#include "platform/bitmap_file.h"
-#include "platform/bitmap_reader.h"
+#include "formats/bitmap_copy.h"
+#include "formats/bitmap_file.h"
+#include "formats/bitmap_reader.h"
 
 namespace {
 

@@ -18,21 +18,21 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/form0.h"
-#include "app/form1.h"
-#include "app/picture_button.h"
-#include "app/program.h"
-#include "app/startup.h"
-#include "capture/browser_rendering.h"
-#include "capture/capture_engine.h"
-#include "capture/row_files.h"
-#include "capture_pages.h"
 #include "cdp_pipe.h"
-#include "platform/bitmap_file.h"
-#include "platform/end_program.h"
-#include "platform/program_folder.h"
-#include "platform/val.h"
-#include "platform/warm_memory.h"
+#include "desktop/end_program.h"
+#include "desktop/form0.h"
+#include "desktop/form1.h"
+#include "desktop/picture_button.h"
+#include "desktop/program.h"
+#include "desktop/startup.h"
+#include "engine/browser_rendering.h"
+#include "engine/capture_engine.h"
+#include "engine/row_files.h"
+#include "engine/val.h"
+#include "files/program_folder.h"
+#include "files/warm_memory.h"
+#include "formats/bitmap_file.h"
+#include "support/capture_pages.h"
 
 namespace {
 

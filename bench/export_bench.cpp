@@ -17,11 +17,11 @@
 #include <functional>
 #include <vector>
 
-#include "export/cgdiplus.h"
-#include "export/jpg_writer.h"
-#include "platform/bitmap_file.h"
-#include "platform/gif_control.h"
-#include "platform/imaging_library.h"
+#include "engine/cgdiplus.h"
+#include "engine/jpg_writer.h"
+#include "formats/bitmap_file.h"
+#include "formats/gif_file.h"
+#include "formats/jpeg_library.h"
 
 namespace {
 

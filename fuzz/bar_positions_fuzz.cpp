@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "files/sequential_file.h"
 #include "fuzz_check.h"
-#include "platform/sequential_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;

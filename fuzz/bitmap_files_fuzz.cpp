@@ -6,12 +6,12 @@
 #include <QTemporaryDir>
 #include <cstdint>
 
-#include "export/file_copy.h"
+#include "formats/bitmap_copy.h"
+#include "formats/bitmap_file.h"
+#include "formats/bitmap_reader.h"
+#include "formats/gif_file.h"
+#include "formats/jpeg_library.h"
 #include "fuzz_check.h"
-#include "platform/bitmap_file.h"
-#include "platform/bitmap_reader.h"
-#include "platform/gif_control.h"
-#include "platform/imaging_library.h"
 
 namespace {
 

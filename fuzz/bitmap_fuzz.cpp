@@ -2,8 +2,8 @@
 #include <QBuffer>
 #include <cstdint>
 
+#include "formats/bitmap_reader.h"
 #include "fuzz_check.h"
-#include "platform/bitmap_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));

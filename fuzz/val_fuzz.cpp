@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/print_number.h"
+#include "engine/val.h"
+#include "files/sequential_file.h"
 #include "fuzz_check.h"
-#include "platform/print_number.h"
-#include "platform/sequential_file.h"
-#include "platform/val.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));

@@ -6,7 +6,7 @@
 #include <QStringDecoder>
 #include <map>
 
-#include "export/picture_file.h"
+#include "formats/picture_file.h"
 #include "shot/shot_options.h"
 
 BatchList ParseBatchText(const QString& text, const QString& workingFolder) {

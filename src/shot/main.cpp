@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "capture/browser_rendering.h"
+#include "engine/browser_rendering.h"
 #include "shot/batch_file.h"
 #include "shot/headless_start.h"
 #include "shot/shot_help.h"

@@ -6,7 +6,7 @@
 #include <QUrl>
 #include <optional>
 
-#include "export/picture_file.h"
+#include "formats/picture_file.h"
 
 // What the command is asked to do.
 enum class ShotAction { Shoot, Help, Version };

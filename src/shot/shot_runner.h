@@ -8,8 +8,8 @@
 #include <memory>
 #include <vector>
 
-#include "capture/capture_engine.h"
-#include "export/picture_file.h"
+#include "engine/capture_engine.h"
+#include "formats/picture_file.h"
 #include "shot/shot_exit.h"
 
 class QWebEngineProfile;

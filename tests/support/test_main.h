@@ -5,9 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "app/startup.h"
-#include "capture/browser_rendering.h"
-#include "platform/program_folder.h"
+#include "desktop/startup.h"
+#include "engine/browser_rendering.h"
+#include "files/program_folder.h"
 
 namespace testsupport {
 

@@ -1,0 +1,18 @@
+#include "desktop/web_browser.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+WebBrowser::WebBrowser(QWidget* parent) : Twipped<QWebEngineView>(parent) {}
+
+void WebBrowser::Navigate(const QString& address) {
+    // The address goes to the browser unchanged: no scheme is added, nothing checked.
+    // Only a "file://" address naming an existing file is taken as a plain path, so a
+    // file whose name holds "#", "?" or "%" opens rather than being read as an address.
+    const QString prefix = QStringLiteral("file://");
+    if (address.startsWith(prefix) && QFileInfo(address.mid(prefix.size())).isFile()) {
+        load(QUrl::fromLocalFile(address.mid(prefix.size())));
+        return;
+    }
+    load(QUrl(address));
+}

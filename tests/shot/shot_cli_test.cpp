@@ -1,0 +1,362 @@
+// The built glimpa-shot run as a user runs it, on pages this test writes and serves over
+// 127.0.0.1: every exit status, the pixels of the pictures row by row, a batch with one
+// bad address among good ones, and an existing file kept when the write fails.
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "shot/project_version.h"
+
+#include "support/capture_http_server.h"
+
+namespace {
+
+// Colour of the page's CSS pixel row y: every row its own, no two alike below 65,536.
+QRgb Band(int y) {
+    return qRgb(y & 0xff, (y >> 8) & 0xff, 0x5a);
+}
+
+// `rows` one-pixel bands, nothing else: no margin, no scroll bar setting of its own.
+QByteArray BandsPage(int rows) {
+    QByteArray page =
+        "<!doctype html><html><head><style>body{margin:0}div{height:1px}"
+        "</style></head><body>";
+    for (int y = 0; y < rows; ++y)
+        page += QStringLiteral("<div style='background:%1'></div>")
+                    .arg(QColor(Band(y)).name())
+                    .toLatin1();
+    return page + "</body></html>";
+}
+
+// A page that loads at once and then asks for a picture that arrives long after any
+// sensible wait: loaded, never settled.
+QByteArray SlowPicturePage() {
+    return "<!doctype html><html><body style='margin:0;background:#fff'><script>"
+           "addEventListener('load', () => { const i = new Image();"
+           " i.style = 'width:50px;height:50px'; i.src = 'slow.png';"
+           " document.body.appendChild(i); });</script></body></html>";
+}
+
+// A page whose load never ends within the wait: a picture the page waits for comes late.
+QByteArray StalledLoadPage() {
+    return "<!doctype html><html><body style='margin:0;background:#fff'>"
+           "<div style='height:120px;background:#0a64c8'></div>"
+           "<img src='slow.png' style='width:50px;height:50px'></body></html>";
+}
+
+struct Run {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// The first picture row (from 0) that is not `expected(y)` in every pixel; -1 if none.
+template <class Expected>
+int FirstWrongRow(const QImage& picture, Expected expected) {
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            if ((line[x] & 0xffffff) != (expected(y) & 0xffffff)) return y;
+    }
+    return -1;
+}
+
+QByteArray Bytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The lines of standard error that are not the note about the sandbox.
+QStringList Said(const QString& err) {
+    QStringList lines;
+    for (const QString& line : err.split(u'\n', Qt::SkipEmptyParts))
+        if (!line.contains(QLatin1String("sandbox is off"))) lines << line;
+    return lines;
+}
+
+}  // namespace
+
+class ShotCliTest : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    std::unique_ptr<FolderServer> server_;
+    std::unique_ptr<FolderServer> slowServer_;
+    QString closedAddress_;
+
+    QString Path(const QString& name) const { return dir_.filePath(name); }
+    void Write(const QString& name, const QByteArray& bytes) {
+        QFile file(Path(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    }
+
+    // Runs the program from the test folder with no display and no platform chosen: it
+    // must find its own way to draw. The event loop keeps serving pages meanwhile.
+    Run Shot(const QStringList& arguments, const QString& program = QStringLiteral(GLIMPA_SHOT)) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* name :
+             {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "QTWEBENGINE_DISABLE_SANDBOX"})
+            env.remove(QLatin1String(name));
+        process.setProcessEnvironment(env);
+        process.setWorkingDirectory(dir_.path());
+        process.start(program, arguments);
+        Run run;
+        if (!process.waitForStarted()) return run;
+        if (!QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000)) {
+            process.kill();
+            process.waitForFinished();
+            return run;
+        }
+        run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+
+  private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        Write("bands3000.html", BandsPage(3000));
+        Write("bands200.html", BandsPage(200));
+        Write("bands300.html", BandsPage(300));
+        Write("slow.html", SlowPicturePage());
+        Write("stalled.html", StalledLoadPage());
+        Write("slow.png", QByteArray());
+        server_ = std::make_unique<FolderServer>(dir_.path(), 0);
+        slowServer_ = std::make_unique<FolderServer>(dir_.path(), 60000);
+        // A port that was open a moment ago and is closed now: the load is refused.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost));
+        closedAddress_ = QStringLiteral("http://127.0.0.1:%1/gone.html").arg(probe.serverPort());
+    }
+
+    void usage_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("unknown option")
+            << QStringList{"--wide", "a.html", "a.png"} << "glimpa-shot: Unknown option 'wide'.";
+        QTest::newRow("unknown ending") << QStringList{"bands200.html", "a.tiff"}
+                                        << "glimpa-shot: OUTPUT 'a.tiff' does not end in .bmp, "
+                                           ".jpg, .jpeg, .gif or .png";
+        QTest::newRow("quality out of range")
+            << QStringList{"--quality", "0", "bands200.html", "a.jpg"}
+            << "glimpa-shot: --quality: '0' is not a whole number from 1 to 100";
+        QTest::newRow("no batch file") << QStringList{"--batch", "none.txt"}
+                                       << "glimpa-shot: none.txt: cannot read the batch file";
+        QTest::newRow("bad batch line") << QStringList{"--batch", "bad-batch.txt"}
+                                        << "glimpa-shot: bad-batch.txt: line 2: OUTPUT "
+                                           "'b.webp' does not end in";
+    }
+    void usage() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, message);
+        Write("bad-batch.txt", "bands200.html a.png\nbands200.html b.webp\n");
+        const Run run = Shot(arguments);
+        QCOMPARE(run.status, 2);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 2);
+        QVERIFY2(said[0].startsWith(message), qPrintable(said[0]));
+        QCOMPARE(said[1], QStringLiteral("Try 'glimpa-shot --help' for more information."));
+        QVERIFY(!QFile::exists(Path("a.png")));
+        // Nothing was loaded: not even the browser's note about the sandbox.
+        QVERIFY(!run.err.contains(QLatin1String("sandbox")));
+    }
+
+    void helpAndVersion() {
+        const Run help = Shot({"--help"});
+        QCOMPARE(help.status, 0);
+        QVERIFY(help.out.startsWith("Usage: glimpa-shot [OPTION]... ADDRESS OUTPUT\n"));
+        QVERIFY(help.out.contains("\nExit status:\n"));
+        QCOMPARE(help.err, QString());
+        const Run version = Shot({"--version"});
+        QCOMPARE(version.status, 0);
+        QCOMPARE(version.out, QStringLiteral("glimpa-shot " GLIMPA_VERSION "\n"));
+    }
+
+    // Pictures of bands pages: size and every pixel row.
+    void bands_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("page");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<int>("rowsPerBand");  // the scale
+        QTest::addColumn<int>("status");
+        QTest::newRow("whole page, 1280 wide, served, PNG")
+            << QStringList{"--width", "1280", "--height", "720"} << "http:bands3000.html"
+            << "whole.png" << QSize(1280, 3000) << 1 << 0;
+        QTest::newRow("1.5 screens, 1920 wide, page file, BMP")
+            << QStringList{"--height", "1000", "--screens", "1.5"} << "bands3000.html"
+            << "screens.bmp" << QSize(1920, 1500) << 1 << 0;
+        QTest::newRow("cut at max-height")
+            << QStringList{"--width", "800", "--max-height", "1234"} << "http:bands3000.html"
+            << "cut.png" << QSize(800, 1234) << 1 << 5;
+        QTest::newRow("200 colours, GIF exact")
+            << QStringList{"--width", "640", "--height", "480"} << "bands200.html"
+            << "short.gif" << QSize(640, 480) << 1 << 0;
+        QTest::newRow("scale 2") << QStringList{"--width", "500", "--scale", "2"}
+                                 << "http:bands300.html"
+                                 << "double.png" << QSize(1000, 2160) << 2 << 0;
+    }
+    void bands() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, page);
+        QFETCH(QString, output);
+        QFETCH(QSize, size);
+        QFETCH(int, rowsPerBand);
+        QFETCH(int, status);
+        const QString address = page.startsWith(u"http:") ? server_->Address(page.mid(5)) : page;
+        const Run run = Shot(options + QStringList{address, output});
+        QCOMPARE(run.status, status);
+        const QImage picture = QImageReader(Path(output)).read();
+        QCOMPARE(picture.size(), size);
+        const int pageRows = page.contains(u"3000") ? 3000 : page.contains(u"300") ? 300 : 200;
+        // Below the page's end the view shows the background: white.
+        const int row = FirstWrongRow(picture, [&](int y) {
+            const int cssRow = y / rowsPerBand;
+            return cssRow < pageRows ? Band(cssRow) : qRgb(255, 255, 255);
+        });
+        QCOMPARE(row, -1);
+        const QStringList said = Said(run.err);
+        if (status == 5) {
+            QCOMPARE(said.size(), 1);
+            QVERIFY2(said[0].startsWith("glimpa-shot: warning: ") &&
+                         said[0].contains("taller than 1234 px"),
+                     qPrintable(said[0]));
+        } else {
+            QCOMPARE(said, QStringList());
+        }
+        if (geteuid() == 0) QCOMPARE(run.err.count(QLatin1String("sandbox is off")), 1);
+    }
+
+    // On a terminal the screens done are shown on one line, redrawn, and cleared at the
+    // end; the picture is the same.
+    void progressOnTerminal() {
+        const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+        if (script.isEmpty()) QSKIP("no script(1) to give the program a terminal");
+        const QString command =
+            QStringLiteral(GLIMPA_SHOT " --width 320 --height 100 bands300.html tty.png");
+        const Run run = Shot({"-qec", command, "/dev/null"}, script);
+        QCOMPARE(run.status, 0);
+        // script(1) hands everything the terminal showed to its standard output.
+        const QString shown = QString(run.out).remove(u'\r').remove(QStringLiteral("\x1b[K"));
+        QVERIFY2(shown.contains(QStringLiteral("screens 3 of 3")), qPrintable(run.out));
+        QVERIFY2(run.out.endsWith(QStringLiteral("\r\x1b[K")), qPrintable(run.out));
+        const QImage picture = QImageReader(Path("tty.png")).read();
+        QCOMPARE(picture.size(), QSize(320, 300));
+        QCOMPARE(FirstWrongRow(picture, Band), -1);
+    }
+
+    void loadFailed() {
+        const Run run = Shot({closedAddress_, "failed.png"});
+        QCOMPARE(run.status, 3);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith("glimpa-shot: " + closedAddress_ + ": the page failed to load"),
+                 qPrintable(said[0]));
+        QVERIFY(!QFile::exists(Path("failed.png")));
+    }
+
+    void missingPageFile() {
+        const Run run = Shot({"nowhere.html", "nowhere.png"});
+        QCOMPARE(run.status, 3);
+        QCOMPARE(Said(run.err),
+                 QStringList{"glimpa-shot: " + Path("nowhere.html") + ": no such page file"});
+    }
+
+    void notSettled() {
+        const Run run = Shot({"--timeout", "2", "--width", "300", "--height", "200",
+                              slowServer_->Address("slow.html"), "slow.bmp"});
+        QCOMPARE(run.status, 4);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith("glimpa-shot: warning: ") &&
+                     said[0].contains("did not settle within 2 s"),
+                 qPrintable(said[0]));
+        // Written as the page stood: white where the picture has not arrived.
+        const QImage picture = QImageReader(Path("slow.bmp")).read();
+        QCOMPARE(picture.size(), QSize(300, 200));
+        QCOMPARE(QColor(picture.pixel(299, 199)), QColor(Qt::white));
+    }
+
+    // Still loading when the wait ends: written as it stands, with the warning.
+    void stalledLoadIsWrittenAsItStands() {
+        const Run run = Shot({"--timeout", "2", "--width", "300", "--height", "200",
+                              slowServer_->Address("stalled.html"), "stalled.bmp"});
+        QCOMPARE(run.status, 4);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith("glimpa-shot: warning: "), qPrintable(said[0]));
+        const QImage picture = QImageReader(Path("stalled.bmp")).read();
+        QCOMPARE(picture.size(), QSize(300, 200));
+        for (const int y : {0, 119})
+            QCOMPARE(QColor(picture.pixel(150, y)), QColor(0x0a, 0x64, 0xc8));
+        QCOMPARE(QColor(picture.pixel(150, 190)), QColor(Qt::white));
+    }
+
+    // The write fails after the capture: the file already there stays as it was.
+    void writeFailedKeepsOldFile_data() {
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<bool>("existing");
+        // No room beside the name for the temporary file, even for root.
+        QTest::newRow("name too long for a temporary file")
+            << QString(250, u'x') + QStringLiteral(".png") << true;
+        QTest::newRow("no such folder") << QStringLiteral("no/such/folder/a.jpg") << false;
+    }
+    void writeFailedKeepsOldFile() {
+        QFETCH(QString, output);
+        QFETCH(bool, existing);
+        if (existing) Write(output, "the old picture");
+        const Run run = Shot({"--width", "320", "bands200.html", output});
+        QCOMPARE(run.status, 6);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith("glimpa-shot: " + output + ": cannot write the picture"),
+                 qPrintable(said[0]));
+        if (existing) QCOMPARE(Bytes(Path(output)), QByteArray("the old picture"));
+        QCOMPARE(QDir(dir_.path()).entryList({"*.png.*", ".*.png*"}, QDir::Files | QDir::Hidden),
+                 QStringList());
+    }
+
+    void batchWithOneBadAddress() {
+        QDir(dir_.path()).mkpath("out dir");
+        Write("pages.txt", QStringLiteral("# three pages, one of them gone\n\n"
+                                          "%1 out/a.png\n"
+                                          "%2 \"out dir/b.png\"\n"
+                                          "  bands300.html \"out dir/c.jpg\"\n"
+                                          "\"%3\" out/d.bmp\n")
+                               .arg(server_->Address("bands300.html"), closedAddress_,
+                                    server_->Address("bands200.html"))
+                               .toUtf8());
+        QDir(dir_.path()).mkpath("out");
+        const Run run =
+            Shot({"--batch", "pages.txt", "--jobs", "2", "--width", "400", "--height", "300"});
+        QCOMPARE(run.status, 3);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].startsWith("glimpa-shot: " + closedAddress_), qPrintable(said[0]));
+        QVERIFY(!QFile::exists(Path("out dir/b.png")));
+        for (const auto& [name, pageRows] :
+             {std::pair{"out/a.png", 300}, std::pair{"out/d.bmp", 200}}) {
+            const int rows = pageRows;
+            const QImage picture = QImageReader(Path(name)).read();
+            QCOMPARE(picture.size(), QSize(400, 300));
+            QCOMPARE(FirstWrongRow(picture,
+                                   [&](int y) { return y < rows ? Band(y) : qRgb(255, 255, 255); }),
+                     -1);
+        }
+        QCOMPARE(QImageReader(Path("out dir/c.jpg")).size(), QSize(400, 300));
+        if (geteuid() == 0) QCOMPARE(run.err.count(QLatin1String("sandbox is off")), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(ShotCliTest)
+#include "shot_cli_test.moc"
