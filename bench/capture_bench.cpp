@@ -25,10 +25,11 @@
 #include "desktop/picture_button.h"
 #include "desktop/program.h"
 #include "desktop/startup.h"
-#include "engine/browser_rendering.h"
+#include "engine/bounded_wait.h"
+#include "engine/browser_startup.h"
 #include "engine/capture_engine.h"
-#include "engine/row_files.h"
 #include "engine/val.h"
+#include "files/program_files.h"
 #include "files/program_folder.h"
 #include "files/warm_memory.h"
 #include "formats/bitmap_file.h"
@@ -234,9 +235,7 @@ void TimeWholePage(int width, int rows) {
 
 int main(int argc, char* argv[]) {
     KeepPictureMemoryWarm();
-    AllowBrowserAsRoot();
-    DrawBrowserInMemory();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    StartBrowser();
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     if (const qsizetype at = app.arguments().indexOf(QStringLiteral("--runs")); at > 0)

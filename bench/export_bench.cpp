@@ -222,11 +222,11 @@ int main(int argc, char* argv[]) {
     // GIF, bitmap file to GIF file.
     if (wanted("gif")) {
         Timings ours, im;
-        Interleave(runs,
-                   {{&ours, [&] { return WriteGifFromBitmap(file("in.bmp"), file("ours.gif")); }},
-                    {&im, [&] {
-                         return Run(convert, {file("in.bmp"), file("im.gif")});
-                     }}});
+        Interleave(
+            runs, {{&ours, [&] { return WriteGifFromBitmap(file("in.bmp"), file("ours.gif")).ok; }},
+                   {&im, [&] {
+                        return Run(convert, {file("in.bmp"), file("im.gif")});
+                    }}});
         std::printf("GIF\n");
         std::printf("  ours            %7.1f / %7.1f ms  %6.0f KiB  PSNR %.2f dB\n", ours.Best(),
                     ours.Median(), Kib(file("ours.gif")), Psnr(Read(file("ours.gif")), source));

@@ -56,13 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         library->GlobalFree(image);
     }
 
-    const FileOutcome copied = CopyBitmapFile(source, copy);
+    const Outcome copied = CopyBitmapFile(source, copy);
     FUZZ_CHECK(copied.ok == picture);
     FUZZ_CHECK(Bytes(copy) == (picture ? bytes : old));
 
     // The GIF writer's colour reduction is slow on large pictures; small ones suffice.
     if (!picture || qint64(loaded->width()) * loaded->height() <= 4096) {
-        const FileOutcome written = GifFromBitmapFile(source, gif);
+        const Outcome written = WriteGifFromBitmap(source, gif);
         FUZZ_CHECK(written.ok == picture);
         if (!picture) FUZZ_CHECK(Bytes(gif) == old);
     }

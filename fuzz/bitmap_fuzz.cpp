@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A header that checks out is a picture of its size; one that does not, no picture.
     FUZZ_CHECK(read.ok() == check.layout.has_value());
-    FUZZ_CHECK(read.ok() == read.error.isEmpty());
+    FUZZ_CHECK(read.ok() == read.reason.isEmpty());
     if (!read.ok()) return 0;
     const BitmapLayout& l = *check.layout;
     FUZZ_CHECK(read.picture.width() == l.width && read.picture.height() == l.height);

@@ -9,7 +9,8 @@
 #include "engine/bounded_wait.h"
 #include "engine/capture_files.h"
 #include "engine/crop_image.h"
-#include "engine/row_files.h"
+#include "files/program_files.h"
+#include "files/replace_file.h"
 #include "formats/bitmap_file.h"
 
 namespace {
@@ -17,13 +18,13 @@ namespace {
 // The composite straight from the capture's picture, when every row file is still the
 // one cut from it: the same pixels the files hold, without reading them back. Null when
 // a row file changed since (it is then read as it now is).
-QImage CompositeFromShot(QSize size, int screenHeight, int rows) {
-    const QImage& shot = CaptureShot();
+QImage CompositeFromShot(const CaptureFiles& files, QSize size, int screenHeight, int rows) {
+    const QImage& shot = files.Shot();
     if (rows < 1 || shot.width() != size.width() || shot.height() < rows * screenHeight ||
         shot.format() != QImage::Format_RGB32)
         return {};
     for (int row = 1; row <= rows; ++row)
-        if (!RowFileFromShot(row, RowFilePath(row))) return {};
+        if (!files.RowFileFromShot(row, RowFilePath(row))) return {};
     if (shot.size() == size && rows * screenHeight == size.height()) return shot;
     QImage composite(size, QImage::Format_RGB32);
     if (composite.isNull()) return {};
@@ -37,7 +38,7 @@ QImage CompositeFromShot(QSize size, int screenHeight, int rows) {
 
 }  // namespace
 
-CompositeOutcome BuildComposite(Program& program) {
+CompositeOutcome BuildComposite(Program& program, CaptureFiles& files) {
     ModuleVariables& v = program.vars;
     Form99& editor = program.form99();
     const double rows = v.RowsToCapture;
@@ -51,7 +52,7 @@ CompositeOutcome BuildComposite(Program& program) {
     const QRect band(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
     const int whole = rows >= 1 ? static_cast<int>(std::min(rows, 1e6)) : 0;
     const QImage fromShot =
-        CompositeFromShot(editor.PictureWhopper->Image().size(), band.height(), whole);
+        CompositeFromShot(files, editor.PictureWhopper->Image().size(), band.height(), whole);
     if (!fromShot.isNull()) {
         editor.PictureWhopper->AdoptImage(fromShot);
         v.ScreenCount = whole;
@@ -84,9 +85,9 @@ CompositeOutcome BuildComposite(Program& program) {
     // than one): an empty or blank file would pass for a capture.
     const QImage composite = editor.PictureWhopper->Image();
     if (v.ScreenCount == 0 || composite.isNull()) return {};
-    if (!WriteCaptureFile(composite, WhopperFilePath())) return {false, true};
+    if (!files.Write(composite, WhopperFilePath())) return {false, true};
     // cropped.bmp is what Save As writes: the whole page until a crop, like the box.
-    if (!ShareCaptureFile(WhopperFilePath(), CroppedFilePath())) return {false, true};
+    if (!ReplaceWithLink(WhopperFilePath(), CroppedFilePath())) return {false, true};
 
     // The crop result box takes the whole composite, size and pixels, until a crop.
     editor.PictureCropped->SetWidth(editor.PictureWhopper->Width());

@@ -1,4 +1,5 @@
 #pragma once
+class CaptureFiles;
 class Program;
 
 // How the assembly ended: built (converts to true), or stopped, and then whether a file
@@ -9,8 +10,9 @@ struct CompositeOutcome {
     explicit operator bool() const { return built; }
 };
 
-// Joins the row files 1.bmp … into the composite in the crop editor, writes it to
+// Joins the row files 1.bmp … (straight from the capture's picture in `files` while they
+// are the files cut from it) into the composite in the crop editor, writes it to
 // whopper.bmp and cropped.bmp and gives the crop result box the same picture. Stops at
 // its first failure (a row file missing or unreadable, not one whole row to join, a
 // write failing), leaving whopper.bmp and the crop result as they were.
-CompositeOutcome BuildComposite(Program& program);
+CompositeOutcome BuildComposite(Program& program, CaptureFiles& files);

@@ -20,8 +20,8 @@
 #include "engine/bounded_wait.h"
 #include "engine/capture_engine.h"
 #include "engine/capture_files.h"
-#include "engine/row_files.h"
 #include "engine/val.h"
+#include "files/program_files.h"
 #include "files/program_folder.h"
 
 namespace {
@@ -121,18 +121,18 @@ void CommandCapture_Click(Program& program) {
     // screen from that picture as the control moves. The control stays one screen high
     // meanwhile: the engine measures the page there first, and every resize of a tall
     // view costs a full frame.
-    SetCaptureShot(QImage());
+    CaptureFiles files;
     if (v.RowsToCapture >= 1) {
         WaitUntil([&] { return CoversScreen(browser, v); }, kWindowBound);
         const QImage shot = ShootPage(page, v);
-        SetCaptureShot(shot, FilesCutFrom(shot, v));
+        files.SetShot(shot, FilesCutFrom(shot, v));
     }
     // Rows cut from the engine's picture need neither the tall control nor a repaint of
     // it at each move: the window shows the page again once the rows are written. Rows
     // grabbed from the screen need the control covering them all; a negative height is
     // no size at all, and the control keeps one screen's height.
     const bool rowsFromShot =
-        CaptureShot().height() >= std::ceil(v.RowsToCapture) * TwipsToPixels(v.Form99Height);
+        files.Shot().height() >= std::ceil(v.RowsToCapture) * TwipsToPixels(v.Form99Height);
     const double tall = double(v.Form99Height) * v.RowsToCapture;
     if (!rowsFromShot && tall >= 0) page.SetHeight(static_cast<Twips>(tall));
     browser.setUpdatesEnabled(!rowsFromShot);
@@ -140,15 +140,16 @@ void CommandCapture_Click(Program& program) {
     for (v.CurrentRow = 1; v.CurrentRow <= v.RowsToCapture; v.CurrentRow = v.CurrentRow + 1) {
         // A row that could not be written ends the grabs: a composite of it would show
         // an older capture's screen as new.
-        if (!GrabScreens(program)) {
+        if (!GrabScreens(program, files)) {
             grabbed = false;
             break;
         }
     }
     browser.setUpdatesEnabled(true);
     LetPendingEventsRun();
-    const CompositeOutcome composite = grabbed ? BuildComposite(program) : CompositeOutcome{};
-    ForgetFilesAhead();
+    const CompositeOutcome composite =
+        grabbed ? BuildComposite(program, files) : CompositeOutcome{};
+    files.ForgetFilesAhead();
     const bool notWritten = !grabbed || composite.notWritten;
 
     SetScreenMousePointer(kPointerDefault);

@@ -8,8 +8,8 @@
 #include "desktop/program.h"
 #include "engine/bounded_wait.h"
 #include "engine/capture_files.h"
-#include "engine/row_files.h"
 #include "engine/twips.h"
+#include "files/program_files.h"
 #include "files/release_later.h"
 
 namespace {
@@ -26,7 +26,7 @@ QImage GrabBrowserWindow(Form0& browser, const QRect& screen) {
 
 }  // namespace
 
-bool GrabScreens(Program& program) {
+bool GrabScreens(Program& program, CaptureFiles& files) {
     ModuleVariables& v = program.vars;
     Form0& browser = program.form0();
     WebBrowser& page = *browser.WebBrowser1;
@@ -47,7 +47,7 @@ bool GrabScreens(Program& program) {
     const QRect screen(0, 0, TwipsToPixels(v.Form99Width), TwipsToPixels(v.Form99Height));
     const QRect band = screen.translated(0, (k - 1) * screen.height());
     // The band shares the picture's pixels, with the clipboard and the buffer alike.
-    const QImage fromShot = CaptureShotPart(band);
+    const QImage fromShot = files.ShotPart(band);
     const QImage grabbed = fromShot.isNull() ? GrabBrowserWindow(browser, screen) : fromShot;
     // The clipboard is emptied and then holds the grab. Setting it replaces what it held
     // as emptying it would, so it is emptied on its own only where there is no grab: each
@@ -61,9 +61,9 @@ bool GrabScreens(Program& program) {
 
     // The write either happens now or not at all; only a file that was written is
     // waited for, and never without end.
-    const bool written = WriteCaptureFile(browser.PictureCapture->Image(), rowFile) &&
+    const bool written = files.Write(browser.PictureCapture->Image(), rowFile) &&
                          WaitForReadableFile(rowFile, kRowFileBound);
-    if (written && !fromShot.isNull()) RememberRowFile(row, rowFile);
+    if (written && !fromShot.isNull()) files.RememberRowFile(row, rowFile);
     page.SetLeft(0);
     return written;
 }

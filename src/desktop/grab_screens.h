@@ -1,8 +1,9 @@
 #pragma once
+class CaptureFiles;
 class Program;
 
 // Grabs the next screen of the page: moves the browser control up to the next
-// screen-high band, waits for it to show there, copies the browser window's picture to
-// the clipboard and the grab buffer, and writes the buffer to that row's file.
-// False when the row file could not be written.
-bool GrabScreens(Program& program);
+// screen-high band, takes that band of the capture's picture (or, where it holds none,
+// the browser window's own picture) to the clipboard and the grab buffer, and writes the
+// buffer to that row's file. False when the row file could not be written.
+bool GrabScreens(Program& program, CaptureFiles& files);

@@ -4,16 +4,14 @@
 
 #include "desktop/program.h"
 #include "desktop/startup.h"
-#include "engine/browser_rendering.h"
+#include "engine/browser_startup.h"
 #include "files/program_folder.h"
 #include "files/single_instance.h"
 #include "files/warm_memory.h"
 
 int main(int argc, char* argv[]) {
     KeepPictureMemoryWarm();
-    AllowBrowserAsRoot();
-    DrawBrowserInMemory();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    if (StartBrowser()) SaySandboxOff();
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("Glimpa"));
     // Ties the windows to the menu entry and its icon once installed; where no icon

@@ -4,11 +4,7 @@
 #include <QString>
 #include <functional>
 
-inline constexpr int kMsgBoxCritical = 16;
-inline constexpr int kMsgBoxQuestion = 32;
-inline constexpr int kMsgBoxExclamation = 48;
-inline constexpr int kMsgBoxInformation = 64;
-inline constexpr int kMsgBoxResultOk = 1;
+#include "engine/message_style.h"
 
 // Shows the message and returns the button pressed (1: OK).
 int MsgBox(const QString& text, int style, const QString& title);

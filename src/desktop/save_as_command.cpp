@@ -11,11 +11,11 @@
 #include "desktop/message_box.h"
 #include "desktop/program.h"
 #include "engine/crop_image.h"
-#include "engine/save_as_dispatch.h"
 #include "engine/save_outcome.h"
 #include "files/program_folder.h"
 #include "formats/bitmap_copy.h"
 #include "formats/gif_file.h"
+#include "formats/picture_file.h"
 
 // Every ending writes the one picture in cropped.bmp; a save that does not produce
 // its file says so, and only a written file (or the JPEG panel opening) beeps.
@@ -35,8 +35,8 @@ void CommandSaveAs_Click(Program& program) {
     program.vars.SavePath = dialog.FileName;
     const QString& path = program.vars.SavePath;
 
-    const SaveWriter writer = WriterForName(path);
-    if (writer == SaveWriter::None) {
+    const std::optional<PictureFormat> format = PictureFormatForPath(path);
+    if (!format) {
         MsgBox(UnknownEndingText(path), kMsgBoxExclamation, SaveAsTitle());
         return;
     }
@@ -52,23 +52,21 @@ void CommandSaveAs_Click(Program& program) {
         return;
     }
     bool written = false;
-    switch (writer) {
-        case SaveWriter::Jpg:
+    switch (*format) {
+        case PictureFormat::Jpeg:
             // The panel's Save button writes, and reports, later.
             Beep();
             ShowJpgOptions(program);
             return;
-        case SaveWriter::Bmp:
+        case PictureFormat::Bmp:
             written = SaveAsBmp(program);
             break;
-        case SaveWriter::Gif:
+        case PictureFormat::Gif:
             written = SaveAsGif(program, source.picture);
             break;
-        case SaveWriter::Png:
+        case PictureFormat::Png:
             written = SaveAsPng(program, source.picture);
             break;
-        case SaveWriter::None:
-            return;
     }
     if (!written) {
         // The bitmap's size: about the most any of the writers needs.
@@ -81,11 +79,11 @@ void CommandSaveAs_Click(Program& program) {
 }
 
 bool SaveAsBmp(Program& program) {
-    return CopyFileAtomically(CroppedFilePath(), program.vars.SavePath);
+    return CopyBitmapFile(CroppedFilePath(), program.vars.SavePath).ok;
 }
 
 bool SaveAsGif(Program& program, const QImage& picture) {
-    return WriteGif(picture, program.vars.SavePath);
+    return WriteGif(picture, program.vars.SavePath).ok;
 }
 
 bool SaveAsPng(Program& program, const QImage& picture) {

@@ -9,7 +9,6 @@
 #include "desktop/message_box.h"
 #include "desktop/place_windows.h"
 #include "desktop/program.h"
-#include "engine/browser_rendering.h"
 #include "engine/settings_files.h"
 #include "files/program_folder.h"
 #include "files/single_instance.h"
@@ -32,10 +31,8 @@ void Startup(Program& program) {
     program.vars.StartupDone = 1;
 }
 
-void AllowBrowserAsRoot() {
-    if (geteuid() != 0) return;
+void SaySandboxOff() {
     std::fputs(qPrintable(SandboxOffText() + u'\n'), stderr);
-    TurnSandboxOffAsRoot();
 }
 
 QString SandboxOffText() {

@@ -8,9 +8,8 @@ class ProgramFolderLock;
 // restores the rows setting, selects the remembered address and marks start-up done.
 void Startup(Program& program);
 
-// The browser refuses to run sandboxed as root: as root, turns its sandbox off and
-// says so on standard error. Call before the application object exists.
-void AllowBrowserAsRoot();
+// Says on standard error that the browser runs without its sandbox, as it must as root.
+void SaySandboxOff();
 QString SandboxOffText();
 
 // Takes the program folder for this run. When another Glimpa runs from it, says so

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QTimer>
 
 bool WaitUntil(const std::function<bool()>& done, WaitBound bound, WaitBound poll) {
@@ -28,4 +30,13 @@ bool WaitUntil(const std::function<bool()>& done, WaitBound bound, WaitBound pol
 
 void LetPendingEventsRun() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+bool WaitForReadableFile(const QString& path, WaitBound bound) {
+    return WaitUntil(
+        [&] {
+            QFile file(path);
+            return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly);
+        },
+        bound, WaitBound(10));
 }

@@ -1,12 +1,17 @@
 #pragma once
-// The picture of the page that the running capture took, and the row files cut from it.
-// The composite is assembled from this picture while the row files on disk are still
-// the ones written from it; a row file replaced or removed since is read (or missed) as
-// the file it now is.
+// The picture of the page that a capture took, and the files cut from it. The composite
+// is assembled from this picture while the row files on disk are still the ones written
+// from it; a row file replaced or removed since is read (or missed) as the file it now
+// is. Whoever runs a capture owns one for that capture: the files written ahead that
+// were not taken go with it.
 #include <QImage>
 #include <QRect>
 #include <QString>
+#include <map>
+#include <memory>
 #include <vector>
+
+#include "files/outcome.h"
 
 // A file that will hold `part` of the capture's picture.
 struct FileAhead {
@@ -14,32 +19,50 @@ struct FileAhead {
     QRect part;
 };
 
-// Keeps `picture` as the page's picture of this capture and forgets the row files cut
-// from an earlier one. Two more threads start writing `files` beside their places, one
-// from the first and one from the last, for WriteCaptureFile to take.
-void SetCaptureShot(const QImage& picture, const std::vector<FileAhead>& files = {});
+class CaptureFiles {
+  public:
+    CaptureFiles();
+    ~CaptureFiles();
+    CaptureFiles(const CaptureFiles&) = delete;
+    CaptureFiles& operator=(const CaptureFiles&) = delete;
 
-// Removes the files written ahead that were not taken.
-void ForgetFilesAhead();
-const QImage& CaptureShot();
+    // Keeps `picture` as the page's picture of this capture and forgets the row files cut
+    // from an earlier one. Two more threads start writing `files` beside their places,
+    // one from the first and one from the last, for Write to take.
+    void SetShot(const QImage& picture, const std::vector<FileAhead>& files = {});
+    const QImage& Shot() const { return picture_; }
 
-// `part` of the capture's picture without a copy: the part keeps those pixels alive
-// after the picture is replaced, and is copied before anything draws on it. A part the
-// picture does not hold is null.
-QImage CaptureShotPart(const QRect& part);
+    // `part` of the capture's picture without a copy: the part keeps those pixels alive
+    // after the picture is replaced, and is copied before anything draws on it. A part
+    // the picture does not hold is null.
+    QImage ShotPart(const QRect& part) const;
 
-// Row `row` was written to `path` from the capture's picture just now.
-void RememberRowFile(int row, const QString& path);
+    // Removes the files written ahead that were not taken.
+    void ForgetFilesAhead();
 
-// True while `path` is still the very file written for `row` (same file, size and time).
-bool RowFileFromShot(int row, const QString& path);
+    // Row `row` was written to `path` from the capture's picture just now.
+    void RememberRowFile(int row, const QString& path);
 
-// Writes `picture` as a bitmap to `path`: replaced atomically (a new file renamed over
-// the old), but not forced to disk, because every capture makes these files again.
-// False when it could not be written; the old file is then untouched. A file written
-// ahead for `path` is taken when it holds these very pixels.
-bool WriteCaptureFile(const QImage& picture, const QString& path);
+    // True while `path` is still the very file written for `row` (same file, size and
+    // time).
+    bool RowFileFromShot(int row, const QString& path) const;
 
-// Makes `to` the same file as `from` (a hard link renamed into place, a copy where
-// links are not possible). False when `to` could not be replaced.
-bool ShareCaptureFile(const QString& from, const QString& to);
+    // Writes `picture` as a bitmap to `path`, a scratch file that every capture makes
+    // again: replaced atomically, not forced to disk. Not done, and the old file
+    // untouched, when it could not be written. A file written ahead for `path` is taken
+    // when it holds these very pixels.
+    Outcome Write(const QImage& picture, const QString& path);
+
+  private:
+    // Which file a path names and how it stood: same file, size and time.
+    struct Stamp {
+        quint64 device = 0, inode = 0;
+        qint64 size = 0, seconds = 0, nanoseconds = 0;
+        bool operator==(const Stamp&) const = default;
+    };
+    static bool StampOf(const QString& path, Stamp& stamp);
+    struct Ahead;
+    QImage picture_;
+    std::map<int, std::pair<QString, Stamp>> rows_;
+    std::unique_ptr<Ahead> ahead_;
+};

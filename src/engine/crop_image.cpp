@@ -2,12 +2,6 @@
 
 #include <QDir>
 
-#include "files/program_folder.h"
-
-QString CroppedFilePath() {
-    return AppFile(QStringLiteral("cropped.bmp"));
-}
-
 QRect ClippedCropArea(const QImage& composite, const QRect& area) {
     if (area.width() <= 0 || area.height() <= 0) return {};
     const QRect inside = area.intersected(composite.rect());

@@ -3,8 +3,7 @@
 #include <QRect>
 #include <QString>
 
-// cropped.bmp in the program folder: the picture that Save As writes.
-QString CroppedFilePath();
+#include "files/program_files.h"
 
 // The part of `area` that lies on the composite: bars placed beyond the picture (say,
 // remembered from a taller capture) must not add white the page never had.

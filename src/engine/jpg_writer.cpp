@@ -1,6 +1,6 @@
 #include "engine/jpg_writer.h"
 
-#include "desktop/message_box.h"
+#include "engine/message_style.h"
 
 JpgSaveResult WriteJpgFromBitmap(ImagingLibrary& library, JpgBuffer& buffer, const QString& source,
                                  const QString& dest, int quality, int progressive) {

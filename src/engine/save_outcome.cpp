@@ -41,7 +41,7 @@ SaveSource ReadSaveSource(const QString& croppedPath) {
     const BitmapRead read = ReadBitmapFile(croppedPath);
     if (!read.ok()) {
         source.state = SaveSource::State::Unreadable;
-        source.reason = read.error;
+        source.reason = read.reason;
         return source;
     }
     source.state = SaveSource::State::Ready;

@@ -22,6 +22,12 @@ SaveSource ReadSaveSource(const QString& croppedPath);
 // none of these shows.
 QString WriteFailureReason(const QString& path, qint64 needed = 0);
 
+// The Save As dialog's type list: bitmap first, then JPEG, GIF and PNG.
+inline constexpr char16_t kSaveAsFilter[] =
+    u"Windows Bitmap file (*.bmp)|*.bmp|Joint Photographic Experts Group file (*.jpg)|*.jpg|"
+    u"Graphic Interchange Format file - 256 cols. (*.gif)|*.gif|"
+    u"Portable Network Graphic file (*.png)|*.png";
+
 // The title of the Save As command's own messages.
 QString SaveAsTitle();
 

@@ -3,24 +3,14 @@
 #include <cmath>
 
 #include "engine/print_number.h"
-#include "files/program_folder.h"
+#include "files/program_files.h"
 #include "files/sequential_file.h"
-
-QString UrlFilePath() {
-    return AppFile(QStringLiteral("url.txt"));
-}
-QString RowsFilePath() {
-    return AppFile(QStringLiteral("rows.txt"));
-}
-QString BarPosFilePath() {
-    return AppFile(QStringLiteral("barpos.txt"));
-}
 
 std::optional<QString> ReadSettingLine(const QString& path) {
     return LineInputFirst(path);
 }
 
-bool WriteSettingLine(const QString& path, const QString& text) {
+Outcome WriteSettingLine(const QString& path, const QString& text) {
     return PrintLines(path, {text});
 }
 
@@ -32,11 +22,11 @@ std::optional<BarPositions> ReadBarPositions() {
     return places;
 }
 
-bool WriteBarPositions(const std::array<float, 4>& places) {
+Outcome WriteBarPositions(const std::array<float, 4>& places) {
     // INF or NAN in the file would only come back as a default place, so the file
     // keeps the last places that were real.
     for (float place : places)
-        if (!std::isfinite(place)) return false;
+        if (!std::isfinite(place)) return Outcome::Failed(QStringLiteral("a bar has no place"));
     QStringList lines;
     for (float place : places) lines << PrintNumber(place);
     return PrintLines(BarPosFilePath(), lines);

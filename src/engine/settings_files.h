@@ -4,16 +4,15 @@
 #include <array>
 #include <optional>
 
-QString UrlFilePath();
-QString RowsFilePath();
-QString BarPosFilePath();
+#include "files/outcome.h"
+#include "files/program_files.h"
 
 // First line of url.txt or rows.txt; nothing when the file is missing or empty, is no
 // regular file (a pipe, a device) or is longer than kSettingLineLimit.
 std::optional<QString> ReadSettingLine(const QString& path);
 
-// Replaces the file with the text and CR LF. False when it cannot be written.
-bool WriteSettingLine(const QString& path, const QString& text);
+// Replaces the file with the text and CR LF. Not done, and why, when it cannot be written.
+Outcome WriteSettingLine(const QString& path, const QString& text);
 
 // The four bar places of the last crop, in file order: left bar, right bar, top bar,
 // bottom bar. Nothing when the file is missing or has fewer than four values; a value
@@ -23,6 +22,6 @@ bool WriteSettingLine(const QString& path, const QString& text);
 using BarPositions = std::array<std::optional<float>, 4>;
 std::optional<BarPositions> ReadBarPositions();
 
-// False, and the file is left as it was, when it cannot be written or a place is not
+// Not done, and the file left as it was, when it cannot be written or a place is not
 // finite.
-bool WriteBarPositions(const std::array<float, 4>& places);
+Outcome WriteBarPositions(const std::array<float, 4>& places);

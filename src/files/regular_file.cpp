@@ -14,17 +14,17 @@ RegularFile OpenRegularFile(const QString& path, qint64 limit) {
     const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        out.error = QString::fromLocal8Bit(std::strerror(errno));
+        out.reason = QString::fromLocal8Bit(std::strerror(errno));
         return out;
     }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        out.error = QStringLiteral("not a regular file");
+        out.reason = QStringLiteral("not a regular file");
         ::close(fd);
         return out;
     }
     if (st.st_size > limit) {
-        out.error = QStringLiteral("larger than %1 bytes").arg(limit);
+        out.reason = QStringLiteral("larger than %1 bytes").arg(limit);
         ::close(fd);
         return out;
     }
@@ -32,7 +32,7 @@ RegularFile OpenRegularFile(const QString& path, qint64 limit) {
     if (flags != -1) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     auto file = std::make_unique<QFile>();
     if (!file->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        out.error = file->errorString();
+        out.reason = file->errorString();
         ::close(fd);
         return out;
     }

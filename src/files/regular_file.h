@@ -9,7 +9,7 @@
 struct RegularFile {
     std::unique_ptr<QFile> file;  // open for reading; null on failure
     qint64 size = 0;              // its size when it was opened
-    QString error;                // why it was not opened, for a message
+    QString reason;               // why it was not opened, for a message
 };
 
 // Opens `path` for reading when it is (or links to) a regular file of at most `limit`

@@ -1,9 +1,40 @@
 #include "files/replace_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFileInfo>
+#include <QTemporaryFile>
+#include <cstdio>
 
+#include "files/release_later.h"
+
+namespace {
+
+// A temporary file beside `path`, kept after closing; empty when none can be made.
+QString TemporaryBeside(const QString& path) {
+    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    file.setAutoRemove(false);
+    if (!file.open()) return QString();
+    // The file the user finds has the usual permissions, not a temporary file's.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(file.handle(), 0666 & ~mask);
+    return file.fileName();
+}
+
+// Renames `from` over `to`, the old file's blocks freed on another thread; `from` is
+// removed when the rename fails.
+bool RenameOver(const QString& from, const QString& to) {
+    const ReleaseLater replaced(to);
+    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+        return true;
+    QFile::remove(from);
+    return false;
+}
+
+// QSaveFile::commit() alone overlooks a failure to flush its buffer (a full disk, say)
+// and would put an empty or short file in the old one's place.
 bool CommitSaveFile(QSaveFile& file) {
     if (!file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
@@ -12,10 +43,31 @@ bool CommitSaveFile(QSaveFile& file) {
     return file.commit();
 }
 
-ReplaceFile::ReplaceFile(const QString& path) : path_(path), atomic_(path), inPlace_(path) {}
+}  // namespace
+
+ReplaceFile::ReplaceFile(const QString& path, Kind kind)
+    : path_(path), kind_(kind), atomic_(path), inPlace_(path) {}
+
+ReplaceFile::~ReplaceFile() {
+    if (!done_) cancel();
+}
 
 bool ReplaceFile::open() {
+    if (kind_ == Kind::Scratch) {
+        const QString temporary = TemporaryBeside(path_);
+        if (temporary.isEmpty()) {
+            reason_ = QStringLiteral("no new file can be made beside it");
+            return false;
+        }
+        scratch_ = std::make_unique<QFile>(temporary);
+        if (scratch_->open(QIODevice::WriteOnly | QIODevice::Truncate)) return true;
+        reason_ = scratch_->errorString();
+        QFile::remove(temporary);
+        scratch_.reset();
+        return false;
+    }
     if (atomic_.open(QIODevice::WriteOnly)) return true;
+    reason_ = atomic_.errorString();
     const QFileInfo target(path_);
     if (!target.isFile()) return false;
     // Only when the folder is what refuses, and the file itself may be written. A full
@@ -26,23 +78,84 @@ bool ReplaceFile::open() {
     if (mayWrite(target.absolutePath()) || !mayWrite(path_)) return false;
     if (!inPlace_.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     direct_ = true;
+    reason_.clear();
     return true;
 }
 
 QIODevice& ReplaceFile::device() {
+    if (scratch_) return *scratch_;
     if (direct_) return inPlace_;
     return atomic_;
 }
 
 bool ReplaceFile::commit() {
-    if (!direct_) return CommitSaveFile(atomic_);
-    const bool flushed = inPlace_.flush() && inPlace_.error() == QFileDevice::NoError;
-    inPlace_.close();
-    return flushed && !failed_ && inPlace_.error() == QFileDevice::NoError;
+    done_ = true;
+    bool ok = false;
+    if (scratch_) {
+        const QString temporary = scratch_->fileName();
+        ok = scratch_->flush() && scratch_->error() == QFileDevice::NoError;
+        if (!ok) reason_ = scratch_->errorString();
+        scratch_->close();
+        scratch_.reset();
+        if (!ok) {
+            QFile::remove(temporary);
+        } else if (!RenameOver(temporary, path_)) {
+            reason_ = QStringLiteral("it could not be put in place");
+            ok = false;
+        }
+    } else if (!direct_) {
+        ok = atomic_.isOpen() && CommitSaveFile(atomic_);
+    } else {
+        ok = inPlace_.flush() && inPlace_.error() == QFileDevice::NoError;
+        inPlace_.close();
+        ok = ok && !failed_ && inPlace_.error() == QFileDevice::NoError;
+    }
+    if (!ok && reason_.isEmpty()) reason_ = device().errorString();
+    if (!ok && reason_.isEmpty()) reason_ = QStringLiteral("the file could not be finished");
+    return ok;
 }
 
 void ReplaceFile::cancel() {
-    if (!direct_) return atomic_.cancelWriting();
-    failed_ = true;
-    inPlace_.close();
+    done_ = true;
+    if (scratch_) {
+        const QString temporary = scratch_->fileName();
+        scratch_->close();
+        scratch_.reset();
+        QFile::remove(temporary);
+    } else if (!direct_) {
+        if (atomic_.isOpen()) atomic_.cancelWriting();
+    } else {
+        failed_ = true;
+        inPlace_.close();
+    }
+}
+
+QString ReplaceFile::reason() const {
+    return reason_;
+}
+
+Outcome ReplaceFileWith(const QString& path, QByteArrayView bytes, ReplaceFile::Kind kind) {
+    ReplaceFile file(path, kind);
+    if (!file.open()) return Outcome::Failed(file.reason());
+    if (file.device().write(bytes.data(), bytes.size()) != bytes.size()) {
+        const QString why = file.device().errorString();
+        file.cancel();
+        return Outcome::Failed(why);
+    }
+    if (!file.commit()) return Outcome::Failed(file.reason());
+    return Outcome::Done();
+}
+
+Outcome ReplaceWithLink(const QString& from, const QString& to) {
+    const QString temporary = TemporaryBeside(to);
+    if (temporary.isEmpty())
+        return Outcome::Failed(QStringLiteral("no new file can be made beside it"));
+    QFile::remove(temporary);
+    const QByteArray target = QFile::encodeName(temporary);
+    if (::link(QFile::encodeName(from).constData(), target.constData()) != 0 &&
+        !QFile::copy(from, temporary))
+        return Outcome::Failed(QStringLiteral("it could not be made from %1").arg(from));
+    if (!RenameOver(temporary, to))
+        return Outcome::Failed(QStringLiteral("it could not be put in place"));
+    return Outcome::Done();
 }

@@ -1,22 +1,33 @@
 #pragma once
-// A file written whole or not at all where the folder allows it: the new content
-// goes to a temporary file beside the target and replaces it in one step. A folder
-// that takes no new file (so no temporary one) may still let an existing file be
-// rewritten; there the content goes straight into the file, as the only way to save
+// The one way a file is written, in both faces: whole or not at all where the folder
+// allows it. The new content goes to a temporary file beside the target and replaces it
+// in one step, so a failed write never destroys the file that was there. A folder that
+// takes no new file (so no temporary one) may still let an existing file be rewritten;
+// there a file the user keeps is written straight into place, as the only way to save it
 // at all, and a failure part way leaves it incomplete.
+#include <QByteArrayView>
 #include <QFile>
 #include <QSaveFile>
 #include <QString>
+#include <memory>
 
-// Commits a save file whose content is written: false, and the target untouched, when
-// any part of it did not reach the disk. QSaveFile::commit() alone overlooks a failure
-// to flush its buffer (a full disk, say) and would put an empty or short file in the
-// old one's place.
-bool CommitSaveFile(QSaveFile& file);
+#include "files/outcome.h"
 
 class ReplaceFile {
   public:
-    explicit ReplaceFile(const QString& path);
+    enum class Kind {
+        // A file the user keeps: on the disk before it replaces the old one, and
+        // rewritten in place where the folder takes no new file.
+        Kept,
+        // A file every capture makes again: not forced to disk (a capture's files would
+        // wait for the disk every time), never written in place, and the old file's
+        // blocks freed on a thread of their own.
+        Scratch,
+    };
+
+    explicit ReplaceFile(const QString& path, Kind kind = Kind::Kept);
+    // A file neither committed nor cancelled is cancelled: no temporary file is left.
+    ~ReplaceFile();
     ReplaceFile(const ReplaceFile&) = delete;
     ReplaceFile& operator=(const ReplaceFile&) = delete;
 
@@ -29,11 +40,25 @@ class ReplaceFile {
     void cancel();
     // True when the file is written in place, without a temporary file.
     bool direct() const { return direct_; }
+    // Why the last open or commit failed, for a message.
+    QString reason() const;
 
   private:
     QString path_;
+    Kind kind_;
     QSaveFile atomic_;
     QFile inPlace_;
+    std::unique_ptr<QFile> scratch_;
     bool direct_ = false;
     bool failed_ = false;
+    bool done_ = false;
+    QString reason_;
 };
+
+// `bytes` as the whole new content of `path`, through a ReplaceFile.
+Outcome ReplaceFileWith(const QString& path, QByteArrayView bytes,
+                        ReplaceFile::Kind kind = ReplaceFile::Kind::Kept);
+
+// Makes `to` the same file as `from`, as a Scratch file replaces it: a hard link where
+// the folder allows one, a copy where not.
+Outcome ReplaceWithLink(const QString& from, const QString& to);

@@ -1,23 +1,16 @@
 #include "files/sequential_file.h"
 
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <cmath>
 
 #include "files/regular_file.h"
 #include "files/replace_file.h"
 
-bool PrintLines(const QString& path, const QStringList& lines) {
+Outcome PrintLines(const QString& path, const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return CommitSaveFile(file);
+    return ReplaceFileWith(path, bytes);
 }
 
 namespace {

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <optional>
 
+#include "files/outcome.h"
+
 // Sequential text files as the settings use them: UTF-8 text in every locale (a file
 // that is not valid UTF-8 reads as Latin-1), every written line ends with CR LF, each
 // write replaces the whole file. Readers take regular files of
@@ -15,8 +17,8 @@ inline constexpr qint64 kSettingLineLimit = 8 << 20;
 inline constexpr qint64 kSettingValuesLimit = 1 << 20;
 
 // "Print" each item on its own line; the file is replaced atomically, so a failed
-// write leaves the earlier file whole. False when the file cannot be written.
-bool PrintLines(const QString& path, const QStringList& lines);
+// write leaves the earlier file whole. Not done, and why, when it cannot be written.
+Outcome PrintLines(const QString& path, const QStringList& lines);
 
 // "Line Input" of the first line, without its line end. Lines may end in CR LF, LF
 // or CR. Nothing when the file cannot be read, is no regular file, is longer than

@@ -4,7 +4,6 @@
 #include "formats/bitmap_reader.h"
 
 #include <QIODevice>
-#include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
 #include <cstring>
@@ -84,15 +83,17 @@ bool WriteBitmap(const QImage& picture, QIODevice& out) {
     return true;
 }
 
-bool SavePicture(const QImage& picture, const QString& path) {
-    if (picture.isNull()) return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) return false;
-    if (!WriteBitmap(picture, file)) {
-        file.cancelWriting();
-        return false;
+Outcome SavePicture(const QImage& picture, const QString& path) {
+    if (picture.isNull()) return Outcome::Failed(QStringLiteral("there is no picture"));
+    ReplaceFile file(path);
+    if (!file.open()) return Outcome::Failed(file.reason());
+    if (!WriteBitmap(picture, file.device())) {
+        const QString why = file.device().errorString();
+        file.cancel();
+        return Outcome::Failed(why.isEmpty() ? QStringLiteral("the picture is too large") : why);
     }
-    return CommitSaveFile(file);
+    if (!file.commit()) return Outcome::Failed(file.reason());
+    return Outcome::Done();
 }
 
 std::optional<QImage> LoadPicture(const QString& path) {

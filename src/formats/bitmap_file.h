@@ -3,12 +3,15 @@
 #include <QString>
 #include <optional>
 
+#include "files/outcome.h"
+
 class QIODevice;
 
 // Windows bitmap files as the program writes them: "BM" file header, 40-byte info
 // header, 24 bits per pixel, bottom-up rows padded to four bytes. The file is
-// replaced atomically; false when the picture is empty or cannot be written.
-bool SavePicture(const QImage& picture, const QString& path);
+// replaced atomically (in place when its folder takes no new file); not done, and why,
+// when the picture is empty or cannot be written.
+Outcome SavePicture(const QImage& picture, const QString& path);
 
 // The same file's bytes written to `out` as they are made, a band of rows at a time, so
 // that a page-sized picture needs no second copy in memory. Byte for byte what Qt's BMP

@@ -140,7 +140,7 @@ BitmapRead ReadBitmap(QIODevice& device, qint64 fileSize) {
     if (!device.seek(0)) return {QImage(), QStringLiteral("cannot read")};
     const QByteArray head = device.read(std::min(fileSize, kBitmapHeadBytes));
     const BitmapHeaderCheck check = CheckBitmapHeader(head, fileSize);
-    if (!check.layout) return {QImage(), check.error};
+    if (!check.layout) return {QImage(), check.reason};
     const BitmapLayout& l = *check.layout;
 
     const bool plain24 = l.bitsPerPixel == 24;
@@ -194,6 +194,6 @@ BitmapRead ReadBitmap(QIODevice& device, qint64 fileSize) {
 
 BitmapRead ReadBitmapFile(const QString& path) {
     const RegularFile opened = OpenRegularFile(path, kMaxBitmapFileBytes);
-    if (!opened.file) return {QImage(), opened.error};
+    if (!opened.file) return {QImage(), opened.reason};
     return ReadBitmap(*opened.file, opened.size);
 }

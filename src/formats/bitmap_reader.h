@@ -35,7 +35,7 @@ struct BitmapLayout {
 
 struct BitmapHeaderCheck {
     std::optional<BitmapLayout> layout;
-    QString error;  // why the file is refused; empty when layout is set
+    QString reason;  // why the file is refused; empty when layout is set
 };
 
 // Checks the head of a bitmap file (its first kBitmapHeadBytes bytes, or all of a
@@ -44,7 +44,7 @@ BitmapHeaderCheck CheckBitmapHeader(QByteArrayView head, qint64 fileSize);
 
 struct BitmapRead {
     QImage picture;  // BGR888 for 24-bit files, RGB32 for every other depth
-    QString error;   // why there is no picture; empty on success
+    QString reason;  // why there is no picture; empty on success
     bool ok() const { return !picture.isNull(); }
 };
 

@@ -206,30 +206,28 @@ bool Encode(const Indexed& picture, int width, int height, QIODevice& file) {
 
 }  // namespace
 
-bool WriteGif(const QImage& picture, const QString& gifPath) {
+Outcome WriteGif(const QImage& picture, const QString& gifPath) {
     // GIF sizes are 16-bit.
-    if (picture.isNull() || picture.width() > 65535 || picture.height() > 65535) return false;
+    if (picture.isNull()) return Outcome::Failed(QStringLiteral("there is no picture"));
+    if (picture.width() > 65535 || picture.height() > 65535)
+        return Outcome::Failed(QStringLiteral("a GIF holds at most 65,535 pixels a side"));
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     std::optional<Indexed> indexed = Exact(rgb);
     if (!indexed) indexed = Quantized(rgb);
-    if (!indexed) return false;
+    if (!indexed) return Outcome::Failed(QStringLiteral("its colours could not be reduced"));
     ReplaceFile file(gifPath);
-    if (!file.open()) return false;
+    if (!file.open()) return Outcome::Failed(file.reason());
     if (!Encode(*indexed, rgb.width(), rgb.height(), file.device())) {
+        const QString why = file.device().errorString();
         file.cancel();
-        return false;
+        return Outcome::Failed(why);
     }
-    return file.commit();
+    if (!file.commit()) return Outcome::Failed(file.reason());
+    return Outcome::Done();
 }
 
-FileOutcome GifFromBitmapFile(const QString& bitmapPath, const QString& gifPath) {
+Outcome WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath) {
     const BitmapRead read = ReadBitmapFile(bitmapPath);
-    if (!read.ok()) return FileOutcome::Failed(read.error);
-    if (!WriteGif(read.picture, gifPath))
-        return FileOutcome::Failed(QStringLiteral("the GIF file could not be written"));
-    return FileOutcome::Done();
-}
-
-bool WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath) {
-    return GifFromBitmapFile(bitmapPath, gifPath).ok;
+    if (!read.ok()) return Outcome::Failed(read.reason);
+    return WriteGif(read.picture, gifPath);
 }

@@ -4,16 +4,14 @@
 #include <QImage>
 #include <QString>
 
-#include "files/file_outcome.h"
+#include "files/outcome.h"
 
 // Reads the bitmap at bitmapPath and writes it as GIF89a to gifPath, replacing that
 // file only when the whole GIF was written. A picture of 256 colours or fewer keeps
 // its exact colours; a richer one is reduced to 256, each pixel given the nearest of
-// them (no dithering). False on failure. The bitmap goes through the checked reader:
-// a pipe, a device or a truncated file is refused before the GIF file is touched.
-bool WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath);
-// The same, with the reason of a failure.
-FileOutcome GifFromBitmapFile(const QString& bitmapPath, const QString& gifPath);
+// them (no dithering). The bitmap goes through the checked reader: a pipe, a device or
+// a truncated file is refused, with the reader's reason, before the GIF file is touched.
+Outcome WriteGifFromBitmap(const QString& bitmapPath, const QString& gifPath);
 
 // The same for a picture in memory (the benchmark times the two halves apart).
-bool WriteGif(const QImage& picture, const QString& gifPath);
+Outcome WriteGif(const QImage& picture, const QString& gifPath);

@@ -1,6 +1,5 @@
 #include "formats/picture_file.h"
 
-#include <QFileInfo>
 #include <algorithm>
 
 #include "files/replace_file.h"
@@ -12,17 +11,7 @@
 
 namespace {
 
-bool WriteWhole(const QString& path, const char* data, qint64 size) {
-    ReplaceFile file(path);
-    if (!file.open()) return false;
-    if (file.device().write(data, size) != size) {
-        file.cancel();
-        return false;
-    }
-    return file.commit();
-}
-
-bool WriteJpeg(const QImage& picture, const QString& path, JpegChoice choice) {
+Outcome WriteJpeg(const QImage& picture, const QString& path, JpegChoice choice) {
     const int quality = std::clamp(choice.quality, 1, 100);
     std::optional<QByteArray> jpeg;
     if (choice.progressive) {
@@ -32,23 +21,37 @@ bool WriteJpeg(const QImage& picture, const QString& path, JpegChoice choice) {
         jpeg = CompressBaseline(picture, quality);
         if (!jpeg) jpeg = CompressBaseline(picture.convertToFormat(QImage::Format_RGB888), quality);
     }
-    return jpeg && WriteWhole(path, jpeg->constData(), jpeg->size());
+    if (!jpeg) return Outcome::Failed(QStringLiteral("the JPEG encoder failed"));
+    return ReplaceFileWith(path, *jpeg);
 }
 
 }  // namespace
 
 std::optional<PictureFormat> PictureFormatForPath(const QString& path) {
-    const QString name = QFileInfo(path).fileName().toLower();
-    if (name.endsWith(u".bmp")) return PictureFormat::Bmp;
-    if (name.endsWith(u".jpg") || name.endsWith(u".jpeg")) return PictureFormat::Jpeg;
-    if (name.endsWith(u".gif")) return PictureFormat::Gif;
-    if (name.endsWith(u".png")) return PictureFormat::Png;
+    static const struct {
+        QLatin1StringView ending;
+        PictureFormat format;
+    } kEndings[] = {
+        {QLatin1StringView(".bmp"), PictureFormat::Bmp},
+        {QLatin1StringView(".jpg"), PictureFormat::Jpeg},
+        {QLatin1StringView(".jpeg"), PictureFormat::Jpeg},
+        {QLatin1StringView(".jpe"), PictureFormat::Jpeg},
+        {QLatin1StringView(".gif"), PictureFormat::Gif},
+        {QLatin1StringView(".png"), PictureFormat::Png},
+    };
+    const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
+    const QStringView name = QStringView(path).mid(cut + 1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot < 0) return std::nullopt;
+    const QStringView ending = name.mid(dot);
+    for (const auto& entry : kEndings)
+        if (ending.compare(entry.ending, Qt::CaseInsensitive) == 0) return entry.format;
     return std::nullopt;
 }
 
-bool WritePictureFile(const QImage& picture, const QString& path, PictureFormat format,
-                      JpegChoice jpeg) {
-    if (picture.isNull()) return false;
+Outcome WritePictureFile(const QImage& picture, const QString& path, PictureFormat format,
+                         JpegChoice jpeg) {
+    if (picture.isNull()) return Outcome::Failed(QStringLiteral("there is no picture"));
     switch (format) {
         case PictureFormat::Bmp:
             return SavePicture(picture, path);
@@ -58,8 +61,9 @@ bool WritePictureFile(const QImage& picture, const QString& path, PictureFormat 
             return WriteGif(picture, path);
         case PictureFormat::Png: {
             const std::optional<QByteArray> bytes = EncodePng(picture);
-            return bytes && WriteWhole(path, bytes->constData(), bytes->size());
+            if (!bytes) return Outcome::Failed(QStringLiteral("the PNG encoder failed"));
+            return ReplaceFileWith(path, *bytes);
         }
     }
-    return false;
+    return Outcome::Failed(QStringLiteral("no writer for this format"));
 }

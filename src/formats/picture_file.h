@@ -5,9 +5,14 @@
 #include <QString>
 #include <optional>
 
+#include "files/outcome.h"
+
 enum class PictureFormat { Bmp, Jpeg, Gif, Png };
 
-// ".bmp", ".jpg", ".jpeg", ".gif" or ".png" at the end of the file name, in any case.
+// The one table of file endings, for Save As and glimpa-shot alike: the text after the
+// name's last dot, in any case: ".bmp"; ".jpg", ".jpeg" or ".jpe"; ".gif"; ".png". The
+// name is what follows the last "/" or "\\", so a dot in a folder's name never counts.
+// Nothing for any other ending, or none.
 std::optional<PictureFormat> PictureFormatForPath(const QString& path);
 
 struct JpegChoice {
@@ -17,7 +22,7 @@ struct JpegChoice {
 
 // Writes `picture` to `path` in `format`: BMP 24-bit, JPEG with TurboJPEG (4:2:0 like
 // the Save As writer), GIF of at most 256 colours, PNG of the picture's own palette
-// where it fits. False when the picture is empty or the file could not be written; an
-// existing file is then left as it was.
-bool WritePictureFile(const QImage& picture, const QString& path, PictureFormat format,
-                      JpegChoice jpeg = {});
+// where it fits. Not done, and why, when the picture is empty or the file could not be
+// written; an existing file is then left as it was.
+Outcome WritePictureFile(const QImage& picture, const QString& path, PictureFormat format,
+                         JpegChoice jpeg = {});

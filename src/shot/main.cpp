@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "engine/browser_rendering.h"
+#include "engine/browser_startup.h"
 #include "shot/batch_file.h"
 #include "shot/headless_start.h"
 #include "shot/shot_help.h"
@@ -59,10 +59,8 @@ int main(int argc, char* argv[]) {
 
     qInstallMessageHandler(KeepQuiet);
     DrawOffscreenWithoutDisplay();
-    if (TurnSandboxOffAsRoot())
+    if (StartBrowser())
         std::fputs("glimpa-shot: running as root: the browser's sandbox is off\n", stderr);
-    DrawBrowserInMemory();
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // Qt must not read our arguments as its own (-platform, -style ...).
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};

@@ -117,22 +117,25 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     const QString detail = result.detail;
     QThreadPool::globalInstance()->start([this, page, picture, target, jpeg, status, detail] {
         const auto format = PictureFormatForPath(target.output);
-        const bool ok = format && WritePictureFile(picture, target.output, *format, jpeg);
+        const Outcome written = format
+                                    ? WritePictureFile(picture, target.output, *format, jpeg)
+                                    : Outcome::Failed(QStringLiteral("no format has this ending"));
         QMetaObject::invokeMethod(
-            this, [this, page, status, detail, ok] { Written(page, status, detail, ok); },
+            this, [this, page, status, detail, written] { Written(page, status, detail, written); },
             Qt::QueuedConnection);
     });
     engine.busy = false;
     Dispatch();
 }
 
-void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail, bool ok) {
+void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail,
+                         const Outcome& written) {
     const ShotPage& target = pages_[page];
     const QString address = target.address.toDisplayString();
     const QString more = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
-    if (!ok) {
-        Say(QStringLiteral("%1: cannot write the picture; an existing file is left as it was")
-                .arg(target.output));
+    if (!written) {
+        Say(QStringLiteral("%1: cannot write the picture (%2); an existing file is left as it was")
+                .arg(target.output, written.reason));
         EndPage(page, ShotExit::WriteFailed);
         return;
     }

@@ -43,7 +43,7 @@ class ShotRunner : public QObject {
     void Dispatch();
     Engine* IdleEngine();
     void Captured(Engine& engine, const ShotResult& result);
-    void Written(size_t page, ShotStatus status, const QString& detail, bool ok);
+    void Written(size_t page, ShotStatus status, const QString& detail, const Outcome& written);
     void EndPage(size_t page, ShotExit exit);
     void ShowProgress(size_t page, int done, int total);
     void Say(const QString& line);

@@ -18,9 +18,12 @@
 #include "desktop/picture_button.h"
 #include "desktop/place_windows.h"
 #include "desktop/program.h"
+#include "desktop/startup.h"
+#include "engine/bounded_wait.h"
+#include "engine/capture_files.h"
 #include "engine/crop_image.h"
-#include "engine/row_files.h"
 #include "engine/val.h"
+#include "files/program_files.h"
 #include "files/program_folder.h"
 #include "formats/bitmap_file.h"
 #include "support/capture_http_server.h"
@@ -277,7 +280,8 @@ class CaptureTest : public QObject {
         const QImage cropped = Editor().PictureCropped->Image();
         const int beeps = BeepCount();
         v.RowsToCapture = 3;
-        QVERIFY(!BuildComposite(*program_));
+        CaptureFiles files;
+        QVERIFY(!BuildComposite(*program_, files));
         QCOMPARE(FileBytes(WhopperFilePath()), before);
         QCOMPARE(Editor().PictureCropped->Image(), cropped);
         QCOMPARE(BeepCount(), beeps);

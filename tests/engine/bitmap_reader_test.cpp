@@ -131,16 +131,16 @@ class BitmapReaderTest : public QObject {
         QFile::remove(dest);
         if (reader == "load") {
             const BitmapRead read = ReadBitmapFile(source);
-            *why = read.error;
+            *why = read.reason;
             return LoadPicture(source).has_value() && read.ok();
         }
         Put("out." + reader, "the old file");
         bool ok = false;
         if (reader == "bmp") {
-            const FileOutcome outcome = CopyBitmapFile(source, dest);
+            const Outcome outcome = CopyBitmapFile(source, dest);
             ok = outcome.ok, *why = outcome.reason;
         } else if (reader == "gif") {
-            const FileOutcome outcome = GifFromBitmapFile(source, dest);
+            const Outcome outcome = WriteGifFromBitmap(source, dest);
             ok = outcome.ok, *why = outcome.reason;
         } else {
             auto library = MakeTurboImagingLibrary();
@@ -199,7 +199,7 @@ class BitmapReaderTest : public QObject {
         QFETCH(Rows, pixels);
         const QString path = Put("known.bmp", file);
         const BitmapRead read = ReadBitmapFile(path);
-        QVERIFY2(read.ok(), qPrintable(read.error));
+        QVERIFY2(read.ok(), qPrintable(read.reason));
         const QImage expected = FromRows(pixels);
         const QImage got = read.picture.convertToFormat(QImage::Format_RGB32);
         QCOMPARE(got.size(), expected.size());
@@ -233,7 +233,7 @@ class BitmapReaderTest : public QObject {
         QVERIFY(image != 0);
         QCOMPARE(QSize(w, h), picture.size());
         library->GlobalFree(image);
-        QVERIFY(GifFromBitmapFile(Path("ours.bmp"), Path("ours.gif")).ok);
+        QVERIFY(WriteGifFromBitmap(Path("ours.bmp"), Path("ours.gif")).ok);
     }
 
     // Our writer makes byte for byte the file Qt's writer made of the same picture as
@@ -374,7 +374,7 @@ class BitmapReaderTest : public QObject {
         else
             QVERIFY(testsupport::MakeSpecial(source, Special(special)));
         testsupport::FifoRescue rescue(source);
-        QCOMPARE(ReadBitmapFile(source).error, reason);
+        QCOMPARE(ReadBitmapFile(source).reason, reason);
         QCOMPARE(CopyBitmapFile(source, Path("why-copy.bmp")).reason, reason);
         QVERIFY(!QFile::exists(Path("why-copy.bmp")));
         QFile::remove(source);

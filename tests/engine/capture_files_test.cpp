@@ -11,6 +11,7 @@
 
 #include "engine/capture_files.h"
 #include "files/release_later.h"
+#include "files/replace_file.h"
 #include "formats/bitmap_file.h"
 
 namespace {
@@ -41,6 +42,8 @@ class CaptureFilesTest : public QObject {
     Q_OBJECT
     QTemporaryDir dir_;
 
+    std::unique_ptr<CaptureFiles> files_ = std::make_unique<CaptureFiles>();
+
     QString Path(const QString& name) const { return dir_.filePath(name); }
     QStringList Leftovers() const {
         return QDir(dir_.path()).entryList({QStringLiteral("*.bmp.*")}, QDir::Files);
@@ -48,7 +51,7 @@ class CaptureFilesTest : public QObject {
 
   private Q_SLOTS:
     void cleanup() {
-        SetCaptureShot(QImage());
+        files_ = std::make_unique<CaptureFiles>();
         for (const QString& name : QDir(dir_.path()).entryList(QDir::Files))
             QFile::remove(Path(name));
     }
@@ -64,6 +67,7 @@ class CaptureFilesTest : public QObject {
         QTest::newRow("ahead for other files") << "elsewhere";
         QTest::newRow("a new capture before the files") << "forgotten";
         QTest::newRow("files never written") << "unused";
+        QTest::newRow("the capture ends before the files") << "dropped";
     }
     void filesAhead() {
         QFETCH(QString, case_);
@@ -73,16 +77,19 @@ class CaptureFilesTest : public QObject {
             return Path((case_ == "elsewhere" ? QStringLiteral("x") : QString()) +
                         QLatin1String(name));
         };
-        SetCaptureShot(shot, {{path("row1.bmp"), rows[0]},
-                              {path("row2.bmp"), rows[1]},
-                              {path("whopper.bmp"), shot.rect()}});
-        if (case_ == "unused") {
-            ForgetFilesAhead();
+        files_->SetShot(shot, {{path("row1.bmp"), rows[0]},
+                               {path("row2.bmp"), rows[1]},
+                               {path("whopper.bmp"), shot.rect()}});
+        if (case_ == "unused" || case_ == "dropped") {
+            if (case_ == "unused")
+                files_->ForgetFilesAhead();
+            else
+                files_.reset();
             QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList());
             return;
         }
         if (case_ == "forgotten") {
-            SetCaptureShot(QImage());
+            files_->SetShot(QImage());
             QCOMPARE(QDir(dir_.path()).entryList(QDir::Files), QStringList());
         }
         QList<QPair<QString, QImage>> files;
@@ -93,10 +100,10 @@ class CaptureFilesTest : public QObject {
             if (case_ == "copy") picture = picture.copy();
             if (case_ == "other") picture.setPixel(picture.width() - 1, 3, qRgb(1, 2, 3));
             if (case_ == "size") picture = picture.copy(0, 0, picture.width(), 39);
-            QVERIFY(WriteCaptureFile(picture, file));
+            QVERIFY(files_->Write(picture, file));
             QVERIFY2(Bytes(file) == BitmapBytes(picture), qPrintable(file));
         }
-        ForgetFilesAhead();
+        files_->ForgetFilesAhead();
         QCOMPARE(Leftovers(), QStringList());
         for (const char* name : {"xrow1.bmp", "xrow2.bmp", "xwhopper.bmp"})
             QVERIFY(!QFile::exists(Path(QLatin1String(name))));
@@ -106,20 +113,20 @@ class CaptureFilesTest : public QObject {
     void unwritableFolder() {
         const QImage shot = Known(40, 30, 2);
         const QString whopper = Path(QStringLiteral("missing/whopper.bmp"));
-        SetCaptureShot(shot, {{whopper, shot.rect()}});
-        QVERIFY(!WriteCaptureFile(shot, whopper));
-        ForgetFilesAhead();
-        QVERIFY(!WriteCaptureFile(shot, whopper));
+        files_->SetShot(shot, {{whopper, shot.rect()}});
+        QVERIFY(!files_->Write(shot, whopper));
+        files_->ForgetFilesAhead();
+        QVERIFY(!files_->Write(shot, whopper));
         QVERIFY(!QFile::exists(whopper));
     }
 
     // An earlier file is replaced whole, and stays when the new one cannot be written.
     void replacesWhole() {
         const QString row = Path(QStringLiteral("row1.bmp"));
-        QVERIFY(WriteCaptureFile(Known(50, 20, 3), row));
-        QVERIFY(WriteCaptureFile(Known(60, 10, 4), row));
+        QVERIFY(files_->Write(Known(50, 20, 3), row));
+        QVERIFY(files_->Write(Known(60, 10, 4), row));
         QCOMPARE(*LoadPicture(row), Known(60, 10, 4));
-        QVERIFY(!WriteCaptureFile(QImage(), row));
+        QVERIFY(!files_->Write(QImage(), row));
         QCOMPARE(*LoadPicture(row), Known(60, 10, 4));
         QCOMPARE(Leftovers(), QStringList());
     }
@@ -129,12 +136,12 @@ class CaptureFilesTest : public QObject {
     void removedAndReplaced() {
         const QString whopper = Path(QStringLiteral("whopper.bmp"));
         const QString cropped = Path(QStringLiteral("cropped.bmp"));
-        QVERIFY(WriteCaptureFile(Known(30, 20, 5), whopper));
-        QVERIFY(ShareCaptureFile(whopper, cropped));
-        QVERIFY(WriteCaptureFile(Known(30, 20, 6), whopper));
+        QVERIFY(files_->Write(Known(30, 20, 5), whopper));
+        QVERIFY(ReplaceWithLink(whopper, cropped));
+        QVERIFY(files_->Write(Known(30, 20, 6), whopper));
         QCOMPARE(*LoadPicture(cropped), Known(30, 20, 5));
         QCOMPARE(*LoadPicture(whopper), Known(30, 20, 6));
-        QVERIFY(ShareCaptureFile(whopper, cropped));
+        QVERIFY(ReplaceWithLink(whopper, cropped));
         QCOMPARE(*LoadPicture(cropped), Known(30, 20, 6));
 
         const QString link = Path(QStringLiteral("1.bmp"));
@@ -168,17 +175,17 @@ class CaptureFilesTest : public QObject {
         QImage taken;
         {
             const QImage shot = Known(64, 50, 7);
-            SetCaptureShot(shot, {{row, part}});
-            taken = CaptureShotPart(part);
+            files_->SetShot(shot, {{row, part}});
+            taken = files_->ShotPart(part);
             QCOMPARE(taken.isNull(), !held);
             if (!held) return;
             QCOMPARE(taken, shot.copy(part));
-            QVERIFY(WriteCaptureFile(taken, row));
+            QVERIFY(files_->Write(taken, row));
             QCOMPARE(*LoadPicture(row), shot.copy(part));
             QPainter(&taken).fillRect(taken.rect(), Qt::black);
-            QCOMPARE(CaptureShot(), Known(64, 50, 7));
-            taken = CaptureShotPart(part);
-            SetCaptureShot(QImage());
+            QCOMPARE(files_->Shot(), Known(64, 50, 7));
+            taken = files_->ShotPart(part);
+            files_->SetShot(QImage());
         }
         QCOMPARE(taken, Known(64, 50, 7).copy(part));
         QCOMPARE(Leftovers(), QStringList());

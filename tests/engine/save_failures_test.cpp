@@ -37,30 +37,42 @@ class SaveFailuresTest : public QObject {
     QString Path(const QString& name) const { return dir_.filePath(name); }
 
   private Q_SLOTS:
-    // Where the folder allows it the write is atomic: a cancelled one leaves the old
-    // file; where it takes no new file, an existing file is still rewritten.
+    // Where the folder allows it the write is atomic: a cancelled one, or one dropped
+    // half way, leaves the old file and nothing beside it; where it takes no new file, an
+    // existing file the user keeps is still rewritten, a capture's scratch file is not.
     void replaceFile_data() {
         QTest::addColumn<QString>("folder");
+        QTest::addColumn<bool>("scratch");
         QTest::addColumn<bool>("lockFolder");
         QTest::addColumn<bool>("lockFile");
-        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("ending");  // commit, cancel or drop (neither)
         QTest::addColumn<bool>("written");
         QTest::addColumn<bool>("direct");
         QTest::addColumn<QByteArray>("left");  // what the file holds afterwards
-        QTest::newRow("open folder")
-            << "open" << false << false << false << true << false << QByteArray("new picture");
-        QTest::newRow("open folder, cancelled")
-            << "open-cancel" << false << false << true << false << false << QByteArray("old");
-        QTest::newRow("no new file allowed")
-            << "locked" << true << false << false << true << true << QByteArray("new picture");
-        QTest::newRow("no new file, file locked too")
-            << "both" << true << true << false << false << false << QByteArray("old");
+        const QByteArray fresh("new picture"), old("old");
+        for (const bool scratch : {false, true}) {
+            const QString kind = scratch ? QStringLiteral(", scratch") : QString();
+            const auto row = [&](const char* name) -> QTestData& {
+                return QTest::newRow(qPrintable(QLatin1String(name) + kind));
+            };
+            row("open folder") << "open" + kind << scratch << false << false << "commit" << true
+                               << false << fresh;
+            row("open folder, cancelled") << "open-cancel" + kind << scratch << false << false
+                                          << "cancel" << false << false << old;
+            row("open folder, dropped") << "open-drop" + kind << scratch << false << false << "drop"
+                                        << false << false << old;
+            row("no new file allowed") << "locked" + kind << scratch << true << false << "commit"
+                                       << !scratch << !scratch << (scratch ? old : fresh);
+            row("no new file, file locked too")
+                << "both" + kind << scratch << true << true << "commit" << false << false << old;
+        }
     }
     void replaceFile() {
         QFETCH(QString, folder);
+        QFETCH(bool, scratch);
         QFETCH(bool, lockFolder);
         QFETCH(bool, lockFile);
-        QFETCH(bool, cancel);
+        QFETCH(QString, ending);
         QFETCH(bool, written);
         QFETCH(bool, direct);
         QFETCH(QByteArray, left);
@@ -73,16 +85,18 @@ class SaveFailuresTest : public QObject {
         if ((folderLock && !folderLock->Usable()) || (fileLock && !fileLock->Usable()))
             QSKIP("no way to lock a folder or file here");
 
-        ReplaceFile file(target);
-        const bool opened = file.open();
-        QCOMPARE(opened, written || cancel);
-        if (opened) {
-            QCOMPARE(file.direct(), direct);
-            file.device().write("new picture");
-            if (cancel)
-                file.cancel();
-            else
-                QCOMPARE(file.commit(), written);
+        {
+            ReplaceFile file(target,
+                             scratch ? ReplaceFile::Kind::Scratch : ReplaceFile::Kind::Kept);
+            const bool opened = file.open();
+            QCOMPARE(opened, written || ending != "commit");
+            if (!opened) QVERIFY(!file.reason().isEmpty());
+            if (opened) {
+                QCOMPARE(file.direct(), direct);
+                file.device().write("new picture");
+                if (ending == "cancel") file.cancel();
+                if (ending == "commit") QCOMPARE(file.commit(), written);
+            }
         }
         QCOMPARE(FileBytes(target), left);
         // Nothing is left beside the file.
@@ -149,12 +163,13 @@ class SaveFailuresTest : public QObject {
         const QByteArray before = FileBytes(path);
         disk.Fill();
 
-        bool written = true;
+        Outcome written = Outcome::Done();
         if (file == "url.txt") written = WriteSettingLine(UrlFilePath(), "http://example.test/new");
         if (file == "rows.txt") written = WriteSettingLine(RowsFilePath(), "4.5");
         if (file == "barpos.txt") written = WriteBarPositions({120, 480, 60, 900});
         if (side) written = SavePicture(NColours(200, side, side), path);
         QVERIFY(!written);
+        QVERIFY(!written.reason.isEmpty());
         QCOMPARE(FileBytes(path), before);
         if (side) {
             const auto kept = LoadPicture(path);

@@ -4,9 +4,7 @@
 
 #include "engine/address_text.h"
 #include "engine/dialog_filter.h"
-#include "engine/save_as_dispatch.h"
-
-Q_DECLARE_METATYPE(SaveWriter)
+#include "engine/save_outcome.h"
 
 class TextRulesTest : public QObject {
     Q_OBJECT
@@ -60,24 +58,6 @@ class TextRulesTest : public QObject {
         QFETCH(QString, filter);
         QFETCH(QStringList, shown);
         QCOMPARE(QtNameFilters(filter), shown);
-    }
-
-    void saveEndings_data() {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<SaveWriter>("writer");
-        QTest::newRow("jpeg") << "/x/a.jpeg" << SaveWriter::Jpg;
-        QTest::newRow("JPE") << "/x/A.JPE" << SaveWriter::Jpg;
-        QTest::newRow("Jpeg, backslashes") << "C:\\pics\\a.Jpeg" << SaveWriter::Jpg;
-        QTest::newRow("two dots") << "/x/page.2.png" << SaveWriter::Png;
-        QTest::newRow("jpg inside a longer ending") << "/x/a.xjpg" << SaveWriter::None;
-        QTest::newRow("jpegs") << "/x/a.jpegs" << SaveWriter::None;
-        QTest::newRow("ending without a dot") << "/x/apng" << SaveWriter::None;
-        QTest::newRow("trailing dot") << "/x/a.png." << SaveWriter::None;
-    }
-    void saveEndings() {
-        QFETCH(QString, path);
-        QFETCH(SaveWriter, writer);
-        QCOMPARE(WriterForName(path), writer);
     }
 };
 

@@ -5,8 +5,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "desktop/startup.h"
-#include "engine/browser_rendering.h"
+#include "engine/browser_startup.h"
 #include "files/program_folder.h"
 
 namespace testsupport {
@@ -21,15 +20,13 @@ QString FreshProgramFolder();
 }  // namespace testsupport
 
 // GLIMPA_TEST_MAIN(TestClass, 1024, 768) in place of QTEST_MAIN.
-#define GLIMPA_TEST_MAIN(TestClass, width, height)                  \
-    int main(int argc, char* argv[]) {                              \
-        testsupport::UseHeadlessScreen(width, height);              \
-        AllowBrowserAsRoot();                                       \
-        DrawBrowserInMemory();                                      \
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); \
-        QApplication app(argc, argv);                               \
-        SetAppPathOverride(testsupport::FreshProgramFolder());      \
-        TestClass tc;                                               \
-        QTEST_SET_MAIN_SOURCE_PATH                                  \
-        return QTest::qExec(&tc, argc, argv);                       \
+#define GLIMPA_TEST_MAIN(TestClass, width, height)             \
+    int main(int argc, char* argv[]) {                         \
+        testsupport::UseHeadlessScreen(width, height);         \
+        StartBrowser();                                        \
+        QApplication app(argc, argv);                          \
+        SetAppPathOverride(testsupport::FreshProgramFolder()); \
+        TestClass tc;                                          \
+        QTEST_SET_MAIN_SOURCE_PATH                             \
+        return QTest::qExec(&tc, argc, argv);                  \
     }

@@ -1,0 +1,12 @@
+#pragma once
+// The one way the browser is started, for both faces, the tests and the benchmarks.
+// Call before the application object exists.
+
+// Readies the browser: it draws into memory rather than through the graphics card (a
+// grab then copies the window's picture instead of reading back a texture several
+// screens tall, a tenth of a second and more per grab without a real graphics card;
+// QT_QUICK_BACKEND or QSG_RHI_BACKEND set by the user still win), and its views share
+// one graphics context. The browser refuses to start as root inside its sandbox, so as
+// root the sandbox is turned off. True when the run is as root and so without the
+// sandbox: the caller tells the user in its own words.
+bool StartBrowser();

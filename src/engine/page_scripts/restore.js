@@ -1,0 +1,16 @@
+function() {
+    const g = window.glimpaCapture;
+    if (!g) return true;
+    if (g.sizes) g.sizes.disconnect();
+    for (const el of [g.style, g.marker, g.spacer, g.sizer])
+        if (el) el.remove();
+    for (const [el, style] of g.saved) {
+        if (style === null)
+            el.removeAttribute('style');
+        else
+            el.setAttribute('style', style);
+    }
+    delete window.glimpaCapture;
+    scrollTo(g.scroll[0], g.scroll[1]);
+    return true;
+}

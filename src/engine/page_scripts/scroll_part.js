@@ -1,0 +1,30 @@
+// A header that a script fixes once the page is scrolled would show again in every
+// part: the top of the page already has it.
+function(top, end) {
+    const g = window.glimpaCapture;
+    if (!g.spacer) {
+        g.spacer = document.createElement('glimpa-capture-spacer');
+        g.spacer.setAttribute(
+            'style',
+            'all: initial !important; display: block !important;' +
+                'position: absolute !important; left: 0 !important; top: ' + end +
+                'px !important;' +
+                'width: 1px !important; height: 1px !important; visibility: hidden !important;');
+        document.documentElement.appendChild(g.spacer);
+    }
+    for (const el of document.querySelectorAll('*')) {
+        if (g.ours(el)) continue;
+        const position = getComputedStyle(el).position;
+        if (position === 'fixed') {
+            g.touch(el);
+            el.style.setProperty('visibility', 'hidden', 'important');
+        } else if (position === 'sticky') {
+            g.touch(el);
+            el.style.setProperty('position', 'relative', 'important');
+            for (const side of ['top', 'left', 'right', 'bottom'])
+                el.style.setProperty(side, 'auto', 'important');
+        }
+    }
+    scrollTo(0, top);
+    return scrollY;
+}
