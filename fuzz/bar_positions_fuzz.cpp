@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!values) return 0;
     FUZZ_CHECK(values->size() == 4);
     for (int i = 0; i < 4; ++i) {
-        FUZZ_CHECK(values->at(i) == QString::fromLocal8Bit(expected[i]));
+        FUZZ_CHECK(values->at(i) == SettingsText(expected[i]));
         if (const auto place = ToSingle(values->at(i))) FUZZ_CHECK(std::isfinite(*place));
     }
     return 0;

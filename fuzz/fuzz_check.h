@@ -11,3 +11,15 @@
             std::abort();                                                                 \
         }                                                                                 \
     } while (0)
+
+#include <QByteArray>
+#include <QString>
+#include <QStringDecoder>
+
+// Settings text as the readers promise it: UTF-8 where the bytes are UTF-8, and Latin-1,
+// byte for character, where they are not.
+inline QString SettingsText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8.decode(bytes);
+    return utf8.hasError() ? QString::fromLatin1(bytes) : text;
+}

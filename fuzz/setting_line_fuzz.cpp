@@ -19,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!line) return 0;
     qsizetype end = 0;
     while (end < seen.size() && seen[end] != '\r' && seen[end] != '\n') ++end;
-    FUZZ_CHECK(*line == QString::fromLocal8Bit(seen.left(end)));
+    FUZZ_CHECK(*line == SettingsText(seen.left(end)));
     return 0;
 }

@@ -72,7 +72,8 @@ CompositeOutcome BuildComposite(Program& program, CaptureFiles& files) {
             v.ScreenCount = v.ScreenCount + 1;
             const int k = v.ScreenCount;
             const int y = TwipsToPixels((k - 1) * double(v.Form99Height));
-            const auto row = LoadPicture(RowFilePath(static_cast<int>(v.CurrentRow)));
+            const auto row =
+                LoadPicture(files.Readable(RowFilePath(static_cast<int>(v.CurrentRow))));
             if (!row) return {};
             editor.PictureBuffer->SetPicture(*row);
             LetPendingEventsRun();
@@ -85,9 +86,12 @@ CompositeOutcome BuildComposite(Program& program, CaptureFiles& files) {
     // than one): an empty or blank file would pass for a capture.
     const QImage composite = editor.PictureWhopper->Image();
     if (v.ScreenCount == 0 || composite.isNull()) return {};
-    if (!files.Write(composite, WhopperFilePath())) return {false, true};
+    // The rows and the composite go in place together, only now that all are written.
+    Outcome written = files.Write(composite, WhopperFilePath());
+    if (written) written = files.Commit();
     // cropped.bmp is what Save As writes: the whole page until a crop, like the box.
-    if (!ReplaceWithLink(WhopperFilePath(), CroppedFilePath())) return {false, true};
+    if (written) written = ReplaceWithLink(WhopperFilePath(), CroppedFilePath());
+    if (!written) return {false, true, written.reason};
 
     // The crop result box takes the whole composite, size and pixels, until a crop.
     editor.PictureCropped->SetWidth(editor.PictureWhopper->Width());
@@ -95,5 +99,5 @@ CompositeOutcome BuildComposite(Program& program, CaptureFiles& files) {
     editor.PictureCropped->SetPicture(composite);
     Beep();
     SetScreenMousePointer(kPointerDefault);
-    return {true, false};
+    return {true, false, QString()};
 }

@@ -77,10 +77,10 @@ std::vector<FileAhead> FilesCutFrom(const QImage& shot, const ModuleVariables& v
     return files;
 }
 
-void SayNotWritten() {
+void SayNotWritten(const QString& reason) {
     MsgBox(QStringLiteral("The capture could not be saved: Glimpa cannot write its picture "
-                          "files in the folder %1. The previous capture is kept.")
-               .arg(QDir::toNativeSeparators(AppPath())),
+                          "files in the folder %1 (%2). The previous capture is kept.")
+               .arg(QDir::toNativeSeparators(AppPath()), reason),
            kMsgBoxExclamation, QStringLiteral("Glimpa"));
 }
 
@@ -136,21 +136,19 @@ void CommandCapture_Click(Program& program) {
     const double tall = double(v.Form99Height) * v.RowsToCapture;
     if (!rowsFromShot && tall >= 0) page.SetHeight(static_cast<Twips>(tall));
     browser.setUpdatesEnabled(!rowsFromShot);
-    bool grabbed = true;
+    Outcome grabbed = Outcome::Done();
     for (v.CurrentRow = 1; v.CurrentRow <= v.RowsToCapture; v.CurrentRow = v.CurrentRow + 1) {
         // A row that could not be written ends the grabs: a composite of it would show
         // an older capture's screen as new.
-        if (!GrabScreens(program, files)) {
-            grabbed = false;
-            break;
-        }
+        grabbed = GrabScreens(program, files);
+        if (!grabbed) break;
     }
     browser.setUpdatesEnabled(true);
     LetPendingEventsRun();
     const CompositeOutcome composite =
-        grabbed ? BuildComposite(program, files) : CompositeOutcome{};
+        grabbed ? BuildComposite(program, files) : CompositeOutcome{false, true, grabbed.reason};
     files.ForgetFilesAhead();
-    const bool notWritten = !grabbed || composite.notWritten;
+    const bool notWritten = composite.notWritten;
 
     SetScreenMousePointer(kPointerDefault);
     Beep();
@@ -162,7 +160,7 @@ void CommandCapture_Click(Program& program) {
     // A capture that could not be written leaves the Crop button as it was: nothing new
     // to crop.
     if (notWritten)
-        SayNotWritten();
+        SayNotWritten(composite.reason);
     else
         panel.CommandCrop->setEnabled(true);
 }

@@ -46,7 +46,7 @@ bool Form99::CropPicture() {
     PictureCropped->SetHeight(PixelsToTwips(cropped.height()));
     PictureCropped->PaintPicture(cropped, 0, 0);
     const QString path = CroppedFilePath();
-    if (!SavePicture(PictureCropped->Image(), path)) {
+    if (!SavePicture(PictureCropped->Image(), path, ReplaceFile::Kind::Own)) {
         // A stale cropped.bmp must not be saved later as this crop.
         QFile::remove(path);
         const qint64 needed = 54 + qint64(cropped.height()) * ((cropped.width() * 3 + 3) / 4 * 4);

@@ -10,7 +10,6 @@
 #include "engine/capture_files.h"
 #include "engine/twips.h"
 #include "files/program_files.h"
-#include "files/release_later.h"
 
 namespace {
 
@@ -26,7 +25,7 @@ QImage GrabBrowserWindow(Form0& browser, const QRect& screen) {
 
 }  // namespace
 
-bool GrabScreens(Program& program, CaptureFiles& files) {
+Outcome GrabScreens(Program& program, CaptureFiles& files) {
     ModuleVariables& v = program.vars;
     Form0& browser = program.form0();
     WebBrowser& page = *browser.WebBrowser1;
@@ -37,7 +36,6 @@ bool GrabScreens(Program& program, CaptureFiles& files) {
     page.SetLeft(0);
     const int row = static_cast<int>(v.CurrentRow);
     const QString rowFile = RowFilePath(row);
-    RemoveReleasingLater(rowFile);
 
     // The engine took the page as it looks (viewport heights kept, no scrollbar, fixed
     // elements once) in one picture after the page settled; row k is its k-th band,
@@ -61,8 +59,9 @@ bool GrabScreens(Program& program, CaptureFiles& files) {
 
     // The write either happens now or not at all; only a file that was written is
     // waited for, and never without end.
-    const bool written = files.Write(browser.PictureCapture->Image(), rowFile) &&
-                         WaitForReadableFile(rowFile, kRowFileBound);
+    Outcome written = files.Write(browser.PictureCapture->Image(), rowFile);
+    if (written && !WaitForReadableFile(files.Readable(rowFile), kRowFileBound))
+        written = Outcome::Failed(QStringLiteral("the file written could not be read back"));
     if (written && !fromShot.isNull()) files.RememberRowFile(row, rowFile);
     page.SetLeft(0);
     return written;

@@ -1,7 +1,5 @@
 #include "desktop/startup.h"
 
-#include <unistd.h>
-
 #include <QDir>
 #include <cstdio>
 
@@ -10,12 +8,15 @@
 #include "desktop/place_windows.h"
 #include "desktop/program.h"
 #include "engine/settings_files.h"
+#include "files/program_files.h"
 #include "files/program_folder.h"
 #include "files/single_instance.h"
 #include "formats/jpeg_library.h"
 
 void Startup(Program& program) {
     ISInitialize();  // its result is not needed: a JPEG save fails in its own way
+    // The folder is this run's now: what a run cut short left half written goes.
+    RemoveStrayTemporaries();
     PlaceWindows(program);
     QDir().mkpath(AppFile(QStringLiteral("help")));
 
@@ -38,7 +39,8 @@ void SaySandboxOff() {
 QString SandboxOffText() {
     return QStringLiteral(
         "Glimpa: running as root, so the browser's sandbox is off (the browser will not "
-        "start sandboxed as root); run Glimpa as a normal user.");
+        "start sandboxed as root): a page that breaks into the browser would act as root. "
+        "Run Glimpa as a normal user (in a container, as a user other than root).");
 }
 
 bool ClaimProgramFolder(ProgramFolderLock& lock) {

@@ -4,8 +4,9 @@
 class Program;
 class ProgramFolderLock;
 
-// Start-up up to the event loop: places the windows, creates the help folder,
-// restores the rows setting, selects the remembered address and marks start-up done.
+// Start-up up to the event loop: removes what a run cut short left half written, places
+// the windows, creates the help folder, restores the rows setting, selects the
+// remembered address and marks start-up done.
 void Startup(Program& program);
 
 // Says on standard error that the browser runs without its sandbox, as it must as root.

@@ -3,7 +3,12 @@
 #include <QFileInfo>
 #include <QUrl>
 
-WebBrowser::WebBrowser(QWidget* parent) : Twipped<QWebEngineView>(parent) {}
+#include "engine/page_safety.h"
+
+WebBrowser::WebBrowser(QWidget* parent) : Twipped<QWebEngineView>(parent) {
+    // The page the user browses to is the page the capture takes: the same rules.
+    ConfineLocalPages(*page());
+}
 
 void WebBrowser::Navigate(const QString& address) {
     // The address goes to the browser unchanged: no scheme is added, nothing checked.

@@ -6,7 +6,8 @@
 // grab then copies the window's picture instead of reading back a texture several
 // screens tall, a tenth of a second and more per grab without a real graphics card;
 // QT_QUICK_BACKEND or QSG_RHI_BACKEND set by the user still win), and its views share
-// one graphics context. The browser refuses to start as root inside its sandbox, so as
-// root the sandbox is turned off. True when the run is as root and so without the
-// sandbox: the caller tells the user in its own words.
+// one graphics context; its own log lines stay off standard error unless the user's
+// QTWEBENGINE_CHROMIUM_FLAGS ask for them. The browser refuses to start as root inside its sandbox,
+// so as root the sandbox is turned off. True when the run is as root and so without the sandbox:
+// the caller tells the user in its own words.
 bool StartBrowser();

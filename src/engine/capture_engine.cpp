@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 
+#include "engine/page_safety.h"
 #include "engine/page_scripts.h"
 
 namespace {
@@ -96,10 +97,13 @@ CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
     // The view renders as if shown, without a window on any screen.
     ownView_->setAttribute(Qt::WA_DontShowOnScreen);
     view_ = ownView_.get();
+    ConfineLocalPages(*view_->page());
 }
 
 CaptureEngine::CaptureEngine(QWebEngineView& view, QObject* parent)
-    : QObject(parent), view_(&view) {}
+    : QObject(parent), view_(&view) {
+    ConfineLocalPages(*view_->page());
+}
 
 CaptureEngine::~CaptureEngine() {
     // A shot cut short still gives the page back.

@@ -84,7 +84,12 @@ struct CaptureFiles::Ahead {
 };
 
 CaptureFiles::CaptureFiles() = default;
-CaptureFiles::~CaptureFiles() = default;
+
+// What was written ahead goes first, then what was staged and not put in place.
+CaptureFiles::~CaptureFiles() {
+    ahead_.reset();
+    staged_.clear();
+}
 
 void CaptureFiles::SetShot(const QImage& picture, const std::vector<FileAhead>& files) {
     ahead_.reset();
@@ -125,7 +130,7 @@ QImage CaptureFiles::ShotPart(const QRect& part) const {
 
 void CaptureFiles::RememberRowFile(int row, const QString& path) {
     Stamp stamp;
-    if (StampOf(path, stamp))
+    if (StampOf(Readable(path), stamp))
         rows_[row] = {path, stamp};
     else
         rows_.erase(row);
@@ -134,30 +139,45 @@ void CaptureFiles::RememberRowFile(int row, const QString& path) {
 bool CaptureFiles::RowFileFromShot(int row, const QString& path) const {
     const auto it = rows_.find(row);
     Stamp now;
-    return it != rows_.end() && it->second.first == path && StampOf(path, now) &&
+    return it != rows_.end() && it->second.first == path && StampOf(Readable(path), now) &&
            now == it->second.second;
 }
 
 Outcome CaptureFiles::Write(const QImage& picture, const QString& path) {
     if (picture.isNull()) return Outcome::Failed(QStringLiteral("there is no picture"));
+    const auto stage = [&](std::unique_ptr<ReplaceFile> file) {
+        std::erase_if(staged_, [&](const auto& entry) { return entry.first == path; });
+        staged_.emplace_back(path, std::move(file));
+        return Outcome::Done();
+    };
     if (Ahead::File* entry = ahead_ ? ahead_->Find(path) : nullptr) {
         entry->settled = true;
         const bool same = ahead_->Same(picture, entry->part);
         if (entry->written.get()) {
-            if (same) {
-                if (entry->file->commit()) return Outcome::Done();
-                return Outcome::Failed(entry->file->reason());
-            }
+            if (same) return stage(std::move(entry->file));
             entry->file->cancel();
         }
     }
-    ReplaceFile file(path, ReplaceFile::Kind::Scratch);
-    if (!file.open()) return Outcome::Failed(file.reason());
-    if (!WriteBitmap(picture, file.device())) {
-        const QString why = file.device().errorString();
-        file.cancel();
+    auto file = std::make_unique<ReplaceFile>(path, ReplaceFile::Kind::Scratch);
+    if (!file->open()) return Outcome::Failed(file->reason());
+    if (!WriteBitmap(picture, file->device()) || !static_cast<QFile&>(file->device()).flush()) {
+        const QString why = file->device().errorString();
+        file->cancel();
         return Outcome::Failed(why);
     }
-    if (!file.commit()) return Outcome::Failed(file.reason());
+    return stage(std::move(file));
+}
+
+QString CaptureFiles::Readable(const QString& path) const {
+    for (const auto& [staged, file] : staged_)
+        if (staged == path) return file->writtenPath();
+    return path;
+}
+
+Outcome CaptureFiles::Commit() {
+    auto staged = std::move(staged_);
+    staged_.clear();
+    for (auto& [path, file] : staged)
+        if (!file->commit()) return Outcome::Failed(file->reason());
     return Outcome::Done();
 }

@@ -2,8 +2,10 @@
 // The picture of the page that a capture took, and the files cut from it. The composite
 // is assembled from this picture while the row files on disk are still the ones written
 // from it; a row file replaced or removed since is read (or missed) as the file it now
-// is. Whoever runs a capture owns one for that capture: the files written ahead that
-// were not taken go with it.
+// is. The new files are staged beside their places and put in place together, so the
+// previous capture's files stay whole until the new set is complete. Whoever runs a
+// capture owns one for that capture: what it staged or wrote ahead and did not put in
+// place goes with it.
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -47,11 +49,17 @@ class CaptureFiles {
     // time).
     bool RowFileFromShot(int row, const QString& path) const;
 
-    // Writes `picture` as a bitmap to `path`, a scratch file that every capture makes
-    // again: replaced atomically, not forced to disk. Not done, and the old file
-    // untouched, when it could not be written. A file written ahead for `path` is taken
-    // when it holds these very pixels.
+    // Writes `picture` as a bitmap for `path`, a scratch file that every capture makes
+    // again (not forced to disk), staged beside it until Commit(). Not done, and why, when
+    // it could not be written. A file written ahead for `path` is taken when it holds
+    // these very pixels.
     Outcome Write(const QImage& picture, const QString& path);
+
+    // Where what was written for `path` can be read now: its staged file, or `path`.
+    QString Readable(const QString& path) const;
+
+    // Puts every staged file in its place, in the order they were written.
+    Outcome Commit();
 
   private:
     // Which file a path names and how it stood: same file, size and time.
@@ -65,4 +73,5 @@ class CaptureFiles {
     QImage picture_;
     std::map<int, std::pair<QString, Stamp>> rows_;
     std::unique_ptr<Ahead> ahead_;
+    std::vector<std::pair<QString, std::unique_ptr<class ReplaceFile>>> staged_;
 };

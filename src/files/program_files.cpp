@@ -1,5 +1,9 @@
 #include "files/program_files.h"
 
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+
 #include "files/program_folder.h"
 
 QString UrlFilePath() {
@@ -24,4 +28,12 @@ QString WhopperFilePath() {
 
 QString CroppedFilePath() {
     return AppFile(QStringLiteral("cropped.bmp"));
+}
+
+void RemoveStrayTemporaries() {
+    static const QRegularExpression ours(QStringLiteral(
+        R"(^(url\.txt|rows\.txt|barpos\.txt|whopper\.bmp|cropped\.bmp|[0-9]+\.bmp)\.[A-Za-z0-9]{6}$)"));
+    const QDir folder(AppPath());
+    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
+        if (ours.match(name).hasMatch()) QFile::remove(folder.filePath(name));
 }

@@ -16,3 +16,8 @@ QString WhopperFilePath();
 
 // The last crop, or the whole page after a capture: the picture that Save As writes.
 QString CroppedFilePath();
+
+// Removes what a run that was cut short (killed, or its display lost) left beside these
+// files: the temporary files of their writes, named after them with a dot and six
+// letters or digits. Call while the folder is this run's alone.
+void RemoveStrayTemporaries();

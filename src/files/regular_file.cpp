@@ -7,21 +7,37 @@
 #include <cerrno>
 #include <cstring>
 
-RegularFile OpenRegularFile(const QString& path, qint64 limit) {
+namespace {
+
+RegularFile Open(const QString& path, qint64 limit, bool pipes) {
     RegularFile out;
     // O_NONBLOCK keeps open() from waiting for a FIFO's writer; the type is checked on
     // the descriptor itself, so nothing can be swapped in between check and read.
-    const int fd =
+    int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         out.reason = QString::fromLocal8Bit(std::strerror(errno));
         return out;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        out.reason = QStringLiteral("not a regular file");
+    const bool pipe = pipes && ::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
+    if (!pipe && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+        out.reason = pipes ? QStringLiteral("not a regular file or a pipe")
+                           : QStringLiteral("not a regular file");
         ::close(fd);
         return out;
+    }
+    if (pipe) {
+        // Opened without waiting, a pipe whose writer has not come yet reads as empty: it
+        // is opened again to wait for one, as any reader of a named pipe does.
+        ::close(fd);
+        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) {
+            out.reason = QStringLiteral("the pipe could not be opened");
+            if (fd >= 0) ::close(fd);
+            return out;
+        }
+        st.st_size = 0;
     }
     if (st.st_size > limit) {
         out.reason = QStringLiteral("larger than %1 bytes").arg(limit);
@@ -39,4 +55,14 @@ RegularFile OpenRegularFile(const QString& path, qint64 limit) {
     out.file = std::move(file);
     out.size = st.st_size;
     return out;
+}
+
+}  // namespace
+
+RegularFile OpenRegularFile(const QString& path, qint64 limit) {
+    return Open(path, limit, false);
+}
+
+RegularFile OpenRegularFileOrPipe(const QString& path, qint64 limit) {
+    return Open(path, limit, true);
 }

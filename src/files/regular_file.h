@@ -15,3 +15,7 @@ struct RegularFile {
 // Opens `path` for reading when it is (or links to) a regular file of at most `limit`
 // bytes. Never blocks: a FIFO without writer, a terminal or /dev/zero is refused at once.
 RegularFile OpenRegularFile(const QString& path, qint64 limit);
+
+// The same, but a pipe is taken too (its size is 0 then: unknown until read), for input
+// the user may feed through one; a device or a folder is still refused.
+RegularFile OpenRegularFileOrPipe(const QString& path, qint64 limit);

@@ -24,7 +24,7 @@ QString TemporaryBeside(const QString& path) {
 }
 
 // Renames `from` over `to`, the old file's blocks freed on another thread; `from` is
-// removed when the rename fails.
+// removed when the rename fails. A link at `to` is itself replaced.
 bool RenameOver(const QString& from, const QString& to) {
     const ReleaseLater replaced(to);
     if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
@@ -43,6 +43,33 @@ bool CommitSaveFile(QSaveFile& file) {
     return file.commit();
 }
 
+// What stands at `path` when it is something a write must not open: a FIFO would block,
+// a device would take the bytes (as root, a link into /dev would replace the device).
+QString NotRegular(const QString& path, bool followLinks) {
+    struct stat info;
+    const QByteArray name = QFile::encodeName(path);
+    if ((followLinks ? ::stat(name.constData(), &info) : ::lstat(name.constData(), &info)) != 0)
+        return QString();
+    if (S_ISREG(info.st_mode) || (!followLinks && S_ISLNK(info.st_mode))) return QString();
+    if (S_ISDIR(info.st_mode)) return QStringLiteral("a folder stands in its place");
+    if (S_ISFIFO(info.st_mode)) return QStringLiteral("not a regular file but a pipe");
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return QStringLiteral("not a regular file but a device");
+    return QStringLiteral("not a regular file");
+}
+
+}  // namespace
+
+QString NotRegularReason(const QString& path) {
+    return NotRegular(path, true);
+}
+
+namespace {
+
+bool MayWrite(const QString& path) {
+    return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
+}
+
 }  // namespace
 
 ReplaceFile::ReplaceFile(const QString& path, Kind kind)
@@ -53,29 +80,32 @@ ReplaceFile::~ReplaceFile() {
 }
 
 bool ReplaceFile::open() {
-    if (kind_ == Kind::Scratch) {
-        const QString temporary = TemporaryBeside(path_);
-        if (temporary.isEmpty()) {
-            reason_ = QStringLiteral("no new file can be made beside it");
-            return false;
-        }
-        scratch_ = std::make_unique<QFile>(temporary);
-        if (scratch_->open(QIODevice::WriteOnly | QIODevice::Truncate)) return true;
-        reason_ = scratch_->errorString();
-        QFile::remove(temporary);
-        scratch_.reset();
-        return false;
+    reason_ = NotRegular(path_, kind_ == Kind::Kept);
+    if (!reason_.isEmpty()) return false;
+    if (kind_ == Kind::Kept) {
+        if (atomic_.open(QIODevice::WriteOnly)) return true;
+        reason_ = atomic_.errorString();
+        return OpenInPlace();
     }
-    if (atomic_.open(QIODevice::WriteOnly)) return true;
-    reason_ = atomic_.errorString();
+    const QString temporary = TemporaryBeside(path_);
+    if (temporary.isEmpty()) {
+        reason_ = QStringLiteral("no new file can be made beside it");
+        return kind_ == Kind::Own && OpenInPlace();
+    }
+    temporary_ = std::make_unique<QFile>(temporary);
+    if (temporary_->open(QIODevice::WriteOnly | QIODevice::Truncate)) return true;
+    reason_ = temporary_->errorString();
+    QFile::remove(temporary);
+    temporary_.reset();
+    return false;
+}
+
+// Only when the folder is what refuses, the file itself may be written and is no link.
+// A full disk, say, is no reason to give up the old file's safety.
+bool ReplaceFile::OpenInPlace() {
     const QFileInfo target(path_);
-    if (!target.isFile()) return false;
-    // Only when the folder is what refuses, and the file itself may be written. A full
-    // disk, say, is no reason to give up the old file's safety.
-    const auto mayWrite = [](const QString& path) {
-        return ::access(QFile::encodeName(path).constData(), W_OK) == 0;
-    };
-    if (mayWrite(target.absolutePath()) || !mayWrite(path_)) return false;
+    if (!target.isFile() || (kind_ != Kind::Kept && target.isSymLink())) return false;
+    if (MayWrite(target.absolutePath()) || !MayWrite(path_)) return false;
     if (!inPlace_.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     direct_ = true;
     reason_.clear();
@@ -83,7 +113,7 @@ bool ReplaceFile::open() {
 }
 
 QIODevice& ReplaceFile::device() {
-    if (scratch_) return *scratch_;
+    if (temporary_) return *temporary_;
     if (direct_) return inPlace_;
     return atomic_;
 }
@@ -91,12 +121,15 @@ QIODevice& ReplaceFile::device() {
 bool ReplaceFile::commit() {
     done_ = true;
     bool ok = false;
-    if (scratch_) {
-        const QString temporary = scratch_->fileName();
-        ok = scratch_->flush() && scratch_->error() == QFileDevice::NoError;
-        if (!ok) reason_ = scratch_->errorString();
-        scratch_->close();
-        scratch_.reset();
+    if (temporary_) {
+        const QString temporary = temporary_->fileName();
+        ok = temporary_->flush() && temporary_->error() == QFileDevice::NoError;
+        // A file that stands for the user's work is on the disk before it replaces the
+        // old one.
+        if (ok && kind_ == Kind::Own) ok = ::fsync(temporary_->handle()) == 0;
+        if (!ok) reason_ = temporary_->errorString();
+        temporary_->close();
+        temporary_.reset();
         if (!ok) {
             QFile::remove(temporary);
         } else if (!RenameOver(temporary, path_)) {
@@ -117,10 +150,10 @@ bool ReplaceFile::commit() {
 
 void ReplaceFile::cancel() {
     done_ = true;
-    if (scratch_) {
-        const QString temporary = scratch_->fileName();
-        scratch_->close();
-        scratch_.reset();
+    if (temporary_) {
+        const QString temporary = temporary_->fileName();
+        temporary_->close();
+        temporary_.reset();
         QFile::remove(temporary);
     } else if (!direct_) {
         if (atomic_.isOpen()) atomic_.cancelWriting();
@@ -132,6 +165,12 @@ void ReplaceFile::cancel() {
 
 QString ReplaceFile::reason() const {
     return reason_;
+}
+
+QString ReplaceFile::writtenPath() const {
+    if (temporary_) return temporary_->fileName();
+    if (!direct_ && atomic_.isOpen()) return atomic_.fileName();
+    return path_;
 }
 
 Outcome ReplaceFileWith(const QString& path, QByteArrayView bytes, ReplaceFile::Kind kind) {

@@ -4,7 +4,8 @@
 // in one step, so a failed write never destroys the file that was there. A folder that
 // takes no new file (so no temporary one) may still let an existing file be rewritten;
 // there a file the user keeps is written straight into place, as the only way to save it
-// at all, and a failure part way leaves it incomplete.
+// at all, and a failure part way leaves it incomplete. Only regular files are written:
+// what stands at the path is never opened unless it is one.
 #include <QByteArrayView>
 #include <QFile>
 #include <QSaveFile>
@@ -16,12 +17,18 @@
 class ReplaceFile {
   public:
     enum class Kind {
-        // A file the user keeps: on the disk before it replaces the old one, and
-        // rewritten in place where the folder takes no new file.
+        // A file the user names (Save As, glimpa-shot's outputs): on the disk before it
+        // replaces the old one, rewritten in place where the folder takes no new file.
+        // A link to a regular file is written through, as the user laid it; a FIFO, a
+        // device or a link to one is refused untouched.
         Kept,
-        // A file every capture makes again: not forced to disk (a capture's files would
-        // wait for the disk every time), never written in place, and the old file's
-        // blocks freed on a thread of their own.
+        // A file of the program's own folder (settings, the crop): kept as safely, but a
+        // link or anything else in its place is replaced, never written through, so
+        // nothing outside the folder changes.
+        Own,
+        // A file every capture makes again: like Own, but not forced to disk (a capture's
+        // files would wait for the disk every time), never written in place, and the old
+        // file's blocks freed on a thread of their own.
         Scratch,
     };
 
@@ -42,18 +49,27 @@ class ReplaceFile {
     bool direct() const { return direct_; }
     // Why the last open or commit failed, for a message.
     QString reason() const;
+    // Where the content goes before commit() puts it in place: the temporary file while
+    // there is one, else the file itself.
+    QString writtenPath() const;
 
   private:
+    bool OpenInPlace();
+
     QString path_;
     Kind kind_;
     QSaveFile atomic_;
     QFile inPlace_;
-    std::unique_ptr<QFile> scratch_;
+    std::unique_ptr<QFile> temporary_;
     bool direct_ = false;
     bool failed_ = false;
     bool done_ = false;
     QString reason_;
 };
+
+// Why what stands at `path` (through links) is no file a Kept ReplaceFile writes: a pipe,
+// a device, a folder. Empty when nothing or a regular file stands there.
+QString NotRegularReason(const QString& path);
 
 // `bytes` as the whole new content of `path`, through a ReplaceFile.
 Outcome ReplaceFileWith(const QString& path, QByteArrayView bytes,

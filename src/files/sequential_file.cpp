@@ -10,7 +10,7 @@
 Outcome PrintLines(const QString& path, const QStringList& lines) {
     QByteArray bytes;
     for (const QString& line : lines) bytes += line.toUtf8() + "\r\n";
-    return ReplaceFileWith(path, bytes);
+    return ReplaceFileWith(path, bytes, ReplaceFile::Kind::Own);
 }
 
 namespace {

@@ -16,8 +16,9 @@
 inline constexpr qint64 kSettingLineLimit = 8 << 20;
 inline constexpr qint64 kSettingValuesLimit = 1 << 20;
 
-// "Print" each item on its own line; the file is replaced atomically, so a failed
-// write leaves the earlier file whole. Not done, and why, when it cannot be written.
+// "Print" each item on its own line; the file, one of the program's own, is replaced
+// atomically, so a failed write leaves the earlier file whole, and a link in its place is
+// replaced rather than written through. Not done, and why, when it cannot be written.
 Outcome PrintLines(const QString& path, const QStringList& lines);
 
 // "Line Input" of the first line, without its line end. Lines may end in CR LF, LF

@@ -83,9 +83,9 @@ bool WriteBitmap(const QImage& picture, QIODevice& out) {
     return true;
 }
 
-Outcome SavePicture(const QImage& picture, const QString& path) {
+Outcome SavePicture(const QImage& picture, const QString& path, ReplaceFile::Kind kind) {
     if (picture.isNull()) return Outcome::Failed(QStringLiteral("there is no picture"));
-    ReplaceFile file(path);
+    ReplaceFile file(path, kind);
     if (!file.open()) return Outcome::Failed(file.reason());
     if (!WriteBitmap(picture, file.device())) {
         const QString why = file.device().errorString();

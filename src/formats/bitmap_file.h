@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "files/outcome.h"
+#include "files/replace_file.h"
 
 class QIODevice;
 
@@ -11,7 +12,8 @@ class QIODevice;
 // header, 24 bits per pixel, bottom-up rows padded to four bytes. The file is
 // replaced atomically (in place when its folder takes no new file); not done, and why,
 // when the picture is empty or cannot be written.
-Outcome SavePicture(const QImage& picture, const QString& path);
+Outcome SavePicture(const QImage& picture, const QString& path,
+                    ReplaceFile::Kind kind = ReplaceFile::Kind::Kept);
 
 // The same file's bytes written to `out` as they are made, a band of rows at a time, so
 // that a page-sized picture needs no second copy in memory. Byte for byte what Qt's BMP

@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 #include <map>
 
+#include "files/regular_file.h"
 #include "formats/picture_file.h"
 #include "shot/shot_options.h"
 
@@ -20,6 +21,15 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
         const auto fail = [&](const QString& why) {
             return BatchList{{}, QStringLiteral("line %1: %2").arg(number).arg(why)};
         };
+        // A NUL would cut a name short where the system reads it, so that two lines could
+        // name one file; no other control character belongs in an address or a name.
+        for (const QChar c : line)
+            if ((c < u' ' && c != u'\t' && c != u'\r') || c == u'\x7f')
+                return fail(
+                    QStringLiteral("a control character (U+%1) in the line")
+                        .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')));
+        if (line.size() > kLongestBatchLine)
+            return fail(QStringLiteral("longer than %1 characters").arg(kLongestBatchLine));
         // The usual shell-like reading: spaces separate, double quotes keep together.
         const QStringList fields = QProcess::splitCommand(line);
         if (fields.size() != 2)
@@ -45,11 +55,15 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
 }
 
 BatchList ReadBatchFile(const QString& path, const QString& workingFolder) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, QStringLiteral("cannot read the batch file: %1").arg(file.errorString())};
+    const RegularFile file = OpenRegularFileOrPipe(path, kLargestBatchFile);
+    if (!file.file) return {{}, QStringLiteral("cannot read the batch file: %1").arg(file.reason)};
+    const QByteArray bytes = file.file->read(kLargestBatchFile + 1);
+    if (bytes.size() > kLargestBatchFile)
+        return {
+            {},
+            QStringLiteral("the batch file is larger than %1 MiB").arg(kLargestBatchFile >> 20)};
     QStringDecoder utf8(QStringDecoder::Utf8);
-    const QString text = utf8(file.readAll());
+    const QString text = utf8(bytes);
     if (utf8.hasError()) return {{}, QStringLiteral("the batch file is not UTF-8 text")};
     return ParseBatchText(text, workingFolder);
 }

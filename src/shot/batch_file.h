@@ -17,9 +17,15 @@ struct BatchList {
     QString error;
 };
 
+// The largest batch file read (a pipe is read up to it), and the longest line: an address
+// as long as a browser takes, and a name.
+inline constexpr qint64 kLargestBatchFile = 16 << 20;
+inline constexpr int kLongestBatchLine = 2 * 1024 * 1024 + 4096;
+
 // Relative addresses and outputs are taken from `workingFolder`. An output named twice
 // is refused: two pages would race for one file.
 BatchList ParseBatchText(const QString& text, const QString& workingFolder);
 
-// The same for a file; a file that cannot be read is an error too.
+// The same for a file (or a pipe) of UTF-8 text; a file that cannot be read, a device, or
+// one larger than kLargestBatchFile is an error too.
 BatchList ReadBatchFile(const QString& path, const QString& workingFolder);

@@ -4,12 +4,16 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
 
 #include "engine/browser_startup.h"
 #include "shot/batch_file.h"
 #include "shot/headless_start.h"
+#include "shot/page_console.h"
 #include "shot/shot_help.h"
 #include "shot/shot_options.h"
 #include "shot/shot_runner.h"
@@ -22,9 +26,21 @@ int Usage(const QString& why) {
     return static_cast<int>(ShotExit::BadUsage);
 }
 
+// What the pages write to their console, shown only when asked for.
+bool showConsole = false;
+PageConsoleLimit consoleLimit;
+
 // Qt and the browser talk a lot about themselves; the user gets our lines and real
-// errors only.
-void KeepQuiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
+// errors only. A page's console is the page's: never shown as ours, never raw.
+void KeepQuiet(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (context.category && std::strcmp(context.category, "js") == 0) {
+        static QElapsedTimer clock;
+        if (!showConsole) return;
+        if (!clock.isValid()) clock.start();
+        if (const auto lines = consoleLimit.Take(message, clock.elapsed()))
+            std::fprintf(stderr, "%s\n", lines->toUtf8().constData());
+        return;
+    }
     if (type == QtCriticalMsg || type == QtFatalMsg)
         std::fprintf(stderr, "glimpa-shot: %s\n", qPrintable(message));
 }
@@ -57,10 +73,18 @@ int main(int argc, char* argv[]) {
         pages.push_back(ShotPage{*AddressToUrl(o.address, QDir::currentPath()), o.output});
     }
 
+    showConsole = o.console;
+    // The browser's console messages below warnings come only when they are shown.
+    if (showConsole)
+        QLoggingCategory::setFilterRules(QStringLiteral("js.debug=true\njs.info=true"));
     qInstallMessageHandler(KeepQuiet);
     DrawOffscreenWithoutDisplay();
     if (StartBrowser())
-        std::fputs("glimpa-shot: running as root: the browser's sandbox is off\n", stderr);
+        std::fputs(
+            "glimpa-shot: running as root: the browser's sandbox is off, so a page that "
+            "breaks into the browser would act as root; run glimpa-shot as a normal user "
+            "(in a container, as a user other than root)\n",
+            stderr);
     // Qt must not read our arguments as its own (-platform, -style ...).
     int qtArgc = 1;
     char* qtArgv[] = {argv[0], nullptr};
@@ -83,5 +107,8 @@ int main(int argc, char* argv[]) {
     QObject::connect(&runner, &ShotRunner::Done, &app,
                      [](ShotExit status) { QCoreApplication::exit(static_cast<int>(status)); });
     QTimer::singleShot(0, &runner, &ShotRunner::Start);
-    return app.exec();
+    const int status = app.exec();
+    if (const QString note = consoleLimit.LeftOut(); !note.isEmpty())
+        std::fprintf(stderr, "%s\n", note.toUtf8().constData());
+    return status;
 }

@@ -25,8 +25,12 @@ Options:
   --max-height PX  the tallest picture it makes, in picture pixels, up to 1000000
                    (default 100000); an endless page stops there
   --timeout S      longest wait for load and settle, in seconds (default 30)
-  --batch FILE     lines of "ADDRESS OUTPUT"; one browser serves them all
+  --batch FILE     lines of "ADDRESS OUTPUT" (a file or a pipe, 16 MiB at most);
+                   one browser serves them all
   --jobs N         pages of a batch captured at once, 1 to 16 (default 2)
+  --console        show what the page writes to its console on standard error,
+                   each line marked as the page's, control characters escaped,
+                   at most 50 lines a second
   -h, --help       display this help and exit
   --version        output version information and exit
 
@@ -50,7 +54,8 @@ Exit status:
      stood, with a warning
   5  the page is taller than --max-height; the picture is written down to that
      height, with a warning
-  6  the picture file could not be written; an existing file is left as it was
+  6  the picture file could not be written (the message says why), or the output
+     is no regular file (a pipe, a device); an existing file is left as it was
 In a batch: the status of the first page that failed (3 or 6), else of the first
 page written with a warning (4 or 5), else 0.
 

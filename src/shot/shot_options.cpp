@@ -55,8 +55,9 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     const QCommandLineOption timeout(QStringLiteral("timeout"), {}, QStringLiteral("S"));
     const QCommandLineOption batch(QStringLiteral("batch"), {}, QStringLiteral("FILE"));
     const QCommandLineOption jobs(QStringLiteral("jobs"), {}, QStringLiteral("N"));
+    const QCommandLineOption console(QStringLiteral("console"));
     parser.addOptions({help, version, width, height, screens, scale, quality, progressive,
-                       maxHeight, timeout, batch, jobs});
+                       maxHeight, timeout, batch, jobs, console});
 
     // The parser takes the first entry as the program's name.
     if (!parser.parse(QStringList{QStringLiteral("glimpa-shot")} + arguments))
@@ -113,6 +114,7 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
         o.quality = *v;
     }
     o.progressive = parser.isSet(progressive);
+    o.console = parser.isSet(console);
     if (parser.isSet(maxHeight)) {
         const auto v = WholeIn(parser.value(maxHeight), 1, kMaxPictureHeight);
         if (!v)

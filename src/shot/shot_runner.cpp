@@ -6,6 +6,8 @@
 #include <QWebEngineProfile>
 #include <cstdio>
 
+#include "files/replace_file.h"
+
 namespace {
 
 QString Seconds(std::chrono::milliseconds ms) {
@@ -24,6 +26,11 @@ QString MissingBeforeLoad(const ShotPage& page, ShotExit& exit) {
         exit = ShotExit::WriteFailed;
         return QStringLiteral("%1: cannot write the picture: no folder %2")
             .arg(page.output, QDir::toNativeSeparators(folder.filePath()));
+    }
+    if (const QString why = NotRegularReason(page.output); !why.isEmpty()) {
+        exit = ShotExit::WriteFailed;
+        return QStringLiteral("%1: cannot write the picture (%2); it is left as it was")
+            .arg(page.output, why);
     }
     return {};
 }

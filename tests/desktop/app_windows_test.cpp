@@ -5,7 +5,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -238,6 +241,56 @@ class AppWindowsTest : public QObject {
         QCOMPARE(Bytes(RowsFilePath()), QByteArray("1\r\n"));
         QTest::keyClicks(rows, "2");
         QCOMPARE(rows->text(), QStringLiteral("6"));
+    }
+
+    // Settings that are links to files elsewhere: read through, but a change replaces the
+    // link with a file of the program folder's own; the file elsewhere stays as it was.
+    void settingsReplaceLinks_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("url.txt") << "url.txt";
+        QTest::newRow("rows.txt") << "rows.txt";
+    }
+    void settingsReplaceLinks() {
+        QFETCH(QString, file);
+        QTemporaryDir elsewhere;
+        const QString target = elsewhere.filePath("kept.txt");
+        Put(target, file == "url.txt" ? "https://elsewhere.test/\r\n" : "3\r\n");
+        const QString setting = file == "url.txt" ? UrlFilePath() : RowsFilePath();
+        QVERIFY(QFile::link(target, setting));
+        const auto restore = qScopeGuard([&] { QFile::remove(setting); });
+        Program program;
+        Startup(program);
+        Form1& panel = program.form1();
+        if (file == "url.txt") {
+            QCOMPARE(panel.TextURL->text(), QStringLiteral("https://elsewhere.test/"));
+            panel.TextURL->setText(QStringLiteral("https://new.test/"));
+            QCOMPARE(Bytes(setting), QByteArray("https://new.test/\r\n"));
+            QCOMPARE(Bytes(target), QByteArray("https://elsewhere.test/\r\n"));
+        } else {
+            QCOMPARE(panel.TextRowsToCapture->text(), QStringLiteral("3"));
+            panel.TextRowsToCapture->clear();
+            QTest::keyClicks(panel.TextRowsToCapture, "2");
+            QCOMPARE(Bytes(setting), QByteArray("2\r\n"));
+            QCOMPARE(Bytes(target), QByteArray("3\r\n"));
+        }
+        QVERIFY(!QFileInfo(setting).isSymLink());
+    }
+
+    // What a run cut short left half written goes at the next start; files of other
+    // names stay.
+    void startupRemovesStrayTemporaries() {
+        const QStringList ours{"1.bmp.Ab12Cd",       "6.bmp.zzzzzz",   "whopper.bmp.q1W2e3",
+                               "cropped.bmp.000000", "url.txt.a1b2c3", "barpos.txt.XyZ789"};
+        const QStringList others{"notes.bmp.abcdef", "1.bmp.abcdefg", "1.bmp.abc",
+                                 "whopper.bmp",      "x1.bmp.abcdef", "url.txt.ab-cde"};
+        for (const QString& name : ours + others) Put(AppFile(name), "part");
+        Program program;
+        Startup(program);
+        for (const QString& name : ours) QVERIFY2(!QFile::exists(AppFile(name)), qPrintable(name));
+        for (const QString& name : others) {
+            QVERIFY2(QFile::exists(AppFile(name)), qPrintable(name));
+            QFile::remove(AppFile(name));
+        }
     }
 
     void enterOpensTrimmedAddress() {

@@ -293,19 +293,25 @@ class CaptureTest : public QObject {
 
     // Row 2 cannot be written (a folder has its name; the tests run as root, whom a
     // read-only folder would not stop): the grabs end there, the composite is not made,
-    // the windows come back.
+    // the windows come back, and the previous capture's files are all kept as they were,
+    // with nothing half written beside them.
     void unwritableRowFileEndsCapture() {
         RemoveRowFiles();
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::red), RowFilePath(1)));
+        QVERIFY(SavePicture(Filled({kW, kH}, Qt::blue), RowFilePath(3)));
         QVERIFY(QDir().mkpath(RowFilePath(2)));
         QVERIFY(SavePicture(Filled({kW, kH}, Qt::green), WhopperFilePath()));
         const QByteArray before = FileBytes(WhopperFilePath());
+        const QByteArray row1 = FileBytes(RowFilePath(1)), row3 = FileBytes(RowFilePath(3));
         const int beeps = BeepCount();
         Capture(QStringLiteral("3"));
         QVERIFY(QDir().rmdir(RowFilePath(2)));
-        QVERIFY(QFile::exists(RowFilePath(1)));
+        QCOMPARE(FileBytes(RowFilePath(1)), row1);
         QVERIFY(!QFile::exists(RowFilePath(2)));
-        QVERIFY(!QFile::exists(RowFilePath(3)));
+        QCOMPARE(FileBytes(RowFilePath(3)), row3);
         QCOMPARE(FileBytes(WhopperFilePath()), before);
+        QCOMPARE(QDir(AppPath()).entryList({QStringLiteral("*.bmp.*")}, QDir::Files),
+                 QStringList());
         QCOMPARE(BeepCount() - beeps, 1);
         VerifyWindowsBack();
     }
@@ -454,6 +460,9 @@ class CaptureTest : public QObject {
         QVERIFY(QDir().rmdir(blocked));
         QCOMPARE(messages_.size(), 1);
         QVERIFY2(messages_.first().contains(QDir::toNativeSeparators(AppPath())),
+                 qPrintable(messages_.first()));
+        // The message says why.
+        QVERIFY2(messages_.first().contains(QStringLiteral("(a folder stands in its place)")),
                  qPrintable(messages_.first()));
         QVERIFY(!Panel().CommandCrop->isEnabled());
         QCOMPARE(BeepCount() - beeps, 1);

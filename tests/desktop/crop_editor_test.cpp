@@ -1,5 +1,7 @@
 // The crop editor as a window: opening with saved bar places, and the crop itself checked
 // pixel by pixel against a composite whose colours encode x and y, written or refused.
+#include <QFileInfo>
+
 #include "crop_editor_fixture.h"
 
 using namespace croptest;
@@ -286,6 +288,32 @@ class CropEditorTest : public CropEditorFixture {
         }
         lock.reset();
         QFile::remove(cropped);
+    }
+
+    // cropped.bmp and barpos.txt as links to files elsewhere: the crop replaces the links
+    // with files of the program folder's own and leaves the files elsewhere as they were.
+    void cropReplacesLinks() {
+        QTemporaryDir elsewhere;
+        const QString keptPicture = elsewhere.filePath("picture.bmp");
+        const QString keptPlaces = elsewhere.filePath("places.txt");
+        for (const QString& kept : {keptPicture, keptPlaces}) {
+            QFile file(kept);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("mine") == 4);
+        }
+        QVERIFY(QFile::link(keptPicture, AppFile(QStringLiteral("cropped.bmp"))));
+        QVERIFY(QFile::link(keptPlaces, AppFile(QStringLiteral("barpos.txt"))));
+        OpenEditor();
+        DoubleClickPicture();
+        for (const char* name : {"cropped.bmp", "barpos.txt"}) {
+            const QFileInfo file(AppFile(QLatin1String(name)));
+            QVERIFY2(file.isFile() && !file.isSymLink(), name);
+        }
+        QVERIFY(LoadPicture(AppFile(QStringLiteral("cropped.bmp"))).has_value());
+        for (const QString& kept : {keptPicture, keptPlaces}) {
+            QFile file(kept);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("mine"));
+        }
     }
 
     void cleanupTestCase() { program_.reset(); }

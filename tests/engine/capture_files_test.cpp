@@ -101,8 +101,11 @@ class CaptureFilesTest : public QObject {
             if (case_ == "other") picture.setPixel(picture.width() - 1, 3, qRgb(1, 2, 3));
             if (case_ == "size") picture = picture.copy(0, 0, picture.width(), 39);
             QVERIFY(files_->Write(picture, file));
-            QVERIFY2(Bytes(file) == BitmapBytes(picture), qPrintable(file));
+            QVERIFY2(Bytes(files_->Readable(file)) == BitmapBytes(picture), qPrintable(file));
         }
+        QVERIFY(files_->Commit());
+        for (const auto& [file, picture] : files)
+            QVERIFY2(Bytes(file) == BitmapBytes(picture), qPrintable(file));
         files_->ForgetFilesAhead();
         QCOMPARE(Leftovers(), QStringList());
         for (const char* name : {"xrow1.bmp", "xrow2.bmp", "xwhopper.bmp"})
@@ -124,7 +127,9 @@ class CaptureFilesTest : public QObject {
     void replacesWhole() {
         const QString row = Path(QStringLiteral("row1.bmp"));
         QVERIFY(files_->Write(Known(50, 20, 3), row));
+        QVERIFY(files_->Commit());
         QVERIFY(files_->Write(Known(60, 10, 4), row));
+        QVERIFY(files_->Commit());
         QCOMPARE(*LoadPicture(row), Known(60, 10, 4));
         QVERIFY(!files_->Write(QImage(), row));
         QCOMPARE(*LoadPicture(row), Known(60, 10, 4));
@@ -137,8 +142,10 @@ class CaptureFilesTest : public QObject {
         const QString whopper = Path(QStringLiteral("whopper.bmp"));
         const QString cropped = Path(QStringLiteral("cropped.bmp"));
         QVERIFY(files_->Write(Known(30, 20, 5), whopper));
+        QVERIFY(files_->Commit());
         QVERIFY(ReplaceWithLink(whopper, cropped));
         QVERIFY(files_->Write(Known(30, 20, 6), whopper));
+        QVERIFY(files_->Commit());
         QCOMPARE(*LoadPicture(cropped), Known(30, 20, 5));
         QCOMPARE(*LoadPicture(whopper), Known(30, 20, 6));
         QVERIFY(ReplaceWithLink(whopper, cropped));
@@ -153,6 +160,37 @@ class CaptureFilesTest : public QObject {
         QVERIFY(!QFile::exists(whopper));
         QVERIFY(!RemoveReleasingLater(whopper));
         QCOMPARE(*LoadPicture(cropped), Known(30, 20, 6));
+        QCOMPARE(Leftovers(), QStringList());
+    }
+
+    // The previous capture's files stay whole until the new set is complete: a capture
+    // cut short (its files dropped before they were put in place) leaves them all, and
+    // nothing of its own.
+    void previousCaptureKeptUntilComplete_data() {
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("cut short") << false;
+        QTest::newRow("complete") << true;
+    }
+    void previousCaptureKeptUntilComplete() {
+        QFETCH(bool, complete);
+        const QStringList names{Path("1.bmp"), Path("2.bmp"), Path("whopper.bmp")};
+        for (int i = 0; i < names.size(); ++i) QVERIFY(SavePicture(Known(20, 10, i), names[i]));
+        const QImage shot = Known(20, 20, 9);
+        files_->SetShot(shot, {{names[0], {0, 0, 20, 10}}, {names[2], shot.rect()}});
+        QVERIFY(files_->Write(shot.copy(0, 0, 20, 10), names[0]));
+        QVERIFY(files_->Write(shot.copy(0, 10, 20, 10), names[1]));
+        QVERIFY(files_->Write(shot, names[2]));
+        for (int i = 0; i < names.size(); ++i) {
+            QCOMPARE(*LoadPicture(names[i]), Known(20, 10, i));
+            QCOMPARE(*LoadPicture(files_->Readable(names[i])),
+                     i == 2 ? shot : shot.copy(0, 10 * i, 20, 10));
+        }
+        if (complete) QVERIFY(files_->Commit());
+        files_.reset();
+        for (int i = 0; i < names.size(); ++i)
+            QCOMPARE(*LoadPicture(names[i]), !complete ? Known(20, 10, i)
+                                             : i == 2  ? shot
+                                                       : shot.copy(0, 10 * i, 20, 10));
         QCOMPARE(Leftovers(), QStringList());
     }
 
@@ -181,6 +219,7 @@ class CaptureFilesTest : public QObject {
             if (!held) return;
             QCOMPARE(taken, shot.copy(part));
             QVERIFY(files_->Write(taken, row));
+            QVERIFY(files_->Commit());
             QCOMPARE(*LoadPicture(row), shot.copy(part));
             QPainter(&taken).fillRect(taken.rect(), Qt::black);
             QCOMPARE(files_->Shot(), Known(64, 50, 7));

@@ -3,6 +3,8 @@
 // bad address among good ones, and an existing file kept when the write fails.
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QFile>
 #include <QImageReader>
@@ -310,11 +312,17 @@ class ShotCliTest : public QObject {
         QTest::newRow("name too long for a temporary file")
             << QString(250, u'x') + QStringLiteral(".png") << true;
         QTest::newRow("no such folder") << QStringLiteral("no/such/folder/a.jpg") << false;
+        // Only regular files are written: these are refused before anything is loaded.
+        QTest::newRow("a pipe") << QStringLiteral("pipe.png") << false;
+        QTest::newRow("a link to a device") << QStringLiteral("device.bmp") << false;
     }
     void writeFailedKeepsOldFile() {
         QFETCH(QString, output);
         QFETCH(bool, existing);
         if (existing) Write(output, "the old picture");
+        if (output == "pipe.png")
+            QVERIFY(::mkfifo(QFile::encodeName(Path(output)).constData(), 0600) == 0);
+        if (output == "device.bmp") QVERIFY(QFile::link("/dev/null", Path(output)));
         const Run run = Shot({"--width", "320", "bands200.html", output});
         QCOMPARE(run.status, 6);
         const QStringList said = Said(run.err);
@@ -322,8 +330,51 @@ class ShotCliTest : public QObject {
         QVERIFY2(said[0].startsWith("glimpa-shot: " + output + ": cannot write the picture"),
                  qPrintable(said[0]));
         if (existing) QCOMPARE(Bytes(Path(output)), QByteArray("the old picture"));
+        if (output == "pipe.png") QVERIFY(QFileInfo(Path(output)).isFile() == false);
+        if (output == "device.bmp") QCOMPARE(QFileInfo(Path(output)).symLinkTarget(), "/dev/null");
+        if (output == "pipe.png" || output == "device.bmp")
+            QVERIFY2(said[0].contains("not a regular file"), qPrintable(said[0]));
         QCOMPARE(QDir(dir_.path()).entryList({"*.png.*", ".*.png*"}, QDir::Files | QDir::Hidden),
                  QStringList());
+    }
+
+    // What a page writes to its console is the page's: not shown unless asked for, then
+    // marked as the page's, escaped and limited, so that it can pass for none of ours.
+    void pageConsole_data() {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("by default") << false;
+        QTest::newRow("--console") << true;
+    }
+    void pageConsole() {
+        QFETCH(bool, shown);
+        Write("console.html",
+              "<body style='margin:0'><script>\n"
+              "console.error('\\x1b]0;owned\\x07\\nglimpa-shot: the picture could not be "
+              "written');\n"
+              "for (let i = 0; i < 500; ++i) console.log('line ' + i);\n"
+              "</script>");
+        QStringList arguments{"--width", "200", "--height", "100", "console.html", "console.png"};
+        if (shown) arguments.prepend("--console");
+        const Run run = Shot(arguments);
+        QCOMPARE(run.status, 0);
+        const QStringList said = Said(run.err);
+        QVERIFY(!run.err.contains(QChar(0x1b)));
+        if (!shown) {
+            QCOMPARE(said, QStringList());
+            return;
+        }
+        QVERIFY2(said.size() >= 2, qPrintable(run.err));
+        QCOMPARE(said[0],
+                 "glimpa-shot: page says: \\u{1B}]0;owned\\u{7}\\nglimpa-shot: the "
+                 "picture could not be written");
+        int pageLines = 0;
+        for (const QString& line : said) {
+            if (line.startsWith("glimpa-shot: page says: "))
+                ++pageLines;
+            else
+                QVERIFY2(line.contains("lines of the page's console not shown"), qPrintable(line));
+        }
+        QVERIFY2(pageLines < 501, qPrintable(QString::number(pageLines)));
     }
 
     void batchWithOneBadAddress() {

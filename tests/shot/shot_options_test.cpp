@@ -1,8 +1,13 @@
 // glimpa-shot's command line without a browser: every option read or refused, the
 // addresses it takes, the batch file's lines, and the status of a batch.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <thread>
 
 #include "shot/project_version.h"
 
@@ -250,6 +255,18 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("only comments") << "# nothing yet\n\n"
                                        << QStringList{} << "no pages in the batch";
         QTest::newRow("empty file") << "" << QStringList{} << "no pages in the batch";
+        // A NUL would cut the name short: a.png and a.png<NUL>x would be one file.
+        QTest::newRow("NUL in the output")
+            << QStringLiteral("https://a.org/ a.png\nhttps://b.org/ a.png%1x.png\n").arg(QChar(0))
+            << QStringList{} << "line 2: a control character (U+0000) in the line";
+        QTest::newRow("escape in the address")
+            << "https://a.org/\x1b[31m a.png\n"
+            << QStringList{} << "line 1: a control character (U+001B) in the line";
+        QTest::newRow("delete") << "https://a.org/ a\x7f.png\n"
+                                << QStringList{} << "line 1: a control character (U+007F)";
+        QTest::newRow("a line too long")
+            << "https://a.org/" + QString(kLongestBatchLine, u'a') + " a.png\n"
+            << QStringList{} << "line 1: longer than";
     }
     void batch() {
         QFETCH(QString, text);
@@ -279,6 +296,38 @@ class ShotOptionsTest : public QObject {
         latin.close();
         QCOMPARE(ReadBatchFile(latin.fileName(), dir.path()).error,
                  QStringLiteral("the batch file is not UTF-8 text"));
+        // Devices are no batch files: read to the end they never end.
+        for (const char* device : {"/dev/zero", "/dev/urandom", "/dev/null"})
+            QCOMPARE(ReadBatchFile(device, dir.path()).error,
+                     QStringLiteral("cannot read the batch file: not a regular file or a pipe"));
+        QVERIFY(ReadBatchFile(dir.path(), dir.path()).error.startsWith("cannot read"));
+        QFile huge(dir.filePath("huge.txt"));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(kLargestBatchFile + 1));
+        huge.close();
+        QVERIFY(ReadBatchFile(huge.fileName(), dir.path()).error.startsWith("cannot read"));
+        // A pipe is read to its end, as a shell's process substitution gives it.
+        const QString fifo = dir.filePath("pipe");
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        bool wrote = false;
+        std::thread writer([&] {
+            // Never waits without end: it gives up when no reader comes.
+            for (int tries = 0; tries < 1000; ++tries) {
+                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
+                if (fd < 0) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    continue;
+                }
+                const char line[] = "https://a.org/ a.png\n";
+                wrote = ::write(fd, line, sizeof line - 1) == ssize_t(sizeof line - 1);
+                ::close(fd);
+                return;
+            }
+        });
+        const BatchList piped = ReadBatchFile(fifo, dir.path());
+        writer.join();
+        QVERIFY(wrote);
+        QCOMPARE(piped.error, QString());
+        QCOMPARE(piped.pages.size(), size_t(1));
         QFile utf8(dir.filePath("utf8.txt"));
         QVERIFY(utf8.open(QIODevice::WriteOnly));
         utf8.write("caf\xc3\xa9.html a.png\n");

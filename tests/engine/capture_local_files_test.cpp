@@ -1,0 +1,105 @@
+// A page opened from a local file, as glimpa-shot and the browser window open it: its
+// own image loads, but its scripts read no other local file into the picture, whichever
+// way they try.
+#include <QImage>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWebEngineProfile>
+#include <QWebEngineView>
+
+#include "engine/capture_engine.h"
+#include "files/program_folder.h"
+#include "support/capture_pages.h"
+#include "support/test_main.h"
+
+using namespace capturepages;
+
+namespace {
+
+// A square of `own.png` (green), then a square the page's script colours once it tried
+// to read `secret.txt` beside it: red when any read got the text, green (lime) when none did.
+QString ReadingPage(const QString& how) {
+    return QStringLiteral(R"(<!doctype html>
+<body style="margin:0;background:#fff">
+<img src="own.png" style="display:block;width:100px;height:100px">
+<div id="verdict" style="width:100px;height:100px;background:#fff"></div>
+<iframe id="frame" style="display:none"></iframe>
+<script>
+const how = '%1';
+const verdict = (leaked) => {
+    document.getElementById('verdict').style.background = leaked ? 'red' : 'lime';
+};
+const holds = (text) => typeof text === 'string' && text.includes('the secret');
+addEventListener('load', () => {
+    if (how === 'fetch') {
+        fetch('secret.txt').then((r) => r.text()).then((t) => verdict(holds(t)),
+                                                         () => verdict(false));
+    } else if (how === 'xhr') {
+        let leaked = false;
+        try {
+            const x = new XMLHttpRequest();
+            x.open('GET', 'secret.txt', false);
+            x.send();
+            leaked = holds(x.responseText);
+        } catch (e) {}
+        verdict(leaked);
+    } else {
+        const frame = document.getElementById('frame');
+        frame.onload = () => {
+            let leaked = false;
+            try { leaked = holds(frame.contentDocument.body.textContent); } catch (e) {}
+            verdict(leaked);
+        };
+        frame.src = 'secret.txt';
+    }
+});
+</script>)")
+        .arg(how);
+}
+
+}  // namespace
+
+class CaptureLocalFilesTest : public QObject {
+    Q_OBJECT
+    QWebEngineProfile* profile_ = nullptr;
+
+  private Q_SLOTS:
+    void initTestCase() {
+        profile_ = new QWebEngineProfile(this);
+        QImage own(100, 100, QImage::Format_RGB32);
+        own.fill(Qt::green);
+        QVERIFY(own.save(AppFile(QStringLiteral("own.png"))));
+        QFile secret(AppFile(QStringLiteral("secret.txt")));
+        QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("the secret\n") > 0);
+    }
+
+    void scriptsReadNoOtherFile_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("fetch") << "fetch";
+        QTest::newRow("synchronous XMLHttpRequest") << "xhr";
+        QTest::newRow("a frame's document") << "frame";
+    }
+    void scriptsReadNoOtherFile() {
+        QFETCH(QString, how);
+        CaptureEngine engine(profile_);
+        ShotRequest request;
+        request.address = QUrl(WritePage("reads-" + how + ".html", ReadingPage(how)));
+        request.width = 400;
+        request.screenHeight = 300;
+        request.screens = 1;
+        ShotResult result{ShotStatus::Busy, {}, {}};
+        QSignalSpy finished(&engine, &CaptureEngine::Finished);
+        connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
+        engine.Shoot(request);
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(result.status, ShotStatus::Ok);
+        QCOMPARE(result.picture.size(), QSize(400, 300));
+        const QImage picture = result.picture.copy(0, 0, 100, 200);
+        QCOMPARE(FirstWrongRow(picture, 0, 100, [](int) { return QColor(Qt::green); }), -1);
+        QCOMPARE(QColor(picture.pixel(50, 150)), QColor(Qt::green));
+        QCOMPARE(FirstWrongRow(picture, 100, 200, [](int) { return QColor(Qt::green); }), -1);
+    }
+};
+
+GLIMPA_TEST_MAIN(CaptureLocalFilesTest, 1280, 1024)
+#include "capture_local_files_test.moc"
