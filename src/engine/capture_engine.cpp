@@ -97,12 +97,27 @@ CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
     // The view renders as if shown, without a window on any screen.
     ownView_->setAttribute(Qt::WA_DontShowOnScreen);
     view_ = ownView_.get();
-    ConfineLocalPages(*view_->page());
+    Watch();
 }
 
 CaptureEngine::CaptureEngine(QWebEngineView& view, QObject* parent)
     : QObject(parent), view_(&view) {
+    Watch();
+}
+
+void CaptureEngine::Watch() {
     ConfineLocalPages(*view_->page());
+    // A renderer that dies (killed for its memory, or crashed) answers nothing more: the
+    // shot ends at once and says so, rather than wait out its time as a page that
+    // stopped answering.
+    connect(view_->page(), &QWebEnginePage::renderProcessTerminated, this,
+            [this](QWebEnginePage::RenderProcessTerminationStatus status, int code) {
+                if (!run_) return;
+                const QString how = status == QWebEnginePage::KilledTerminationStatus
+                                        ? tr("it was killed, perhaps for the memory it took")
+                                        : tr("exit status %1").arg(code);
+                Fail(ShotStatus::LoadFailed, tr("The page's renderer crashed (%1).").arg(how));
+            });
 }
 
 CaptureEngine::~CaptureEngine() {

@@ -75,6 +75,8 @@ class CaptureEngine : public QObject {
 
   private:
     struct Run;
+    // Keeps the page to the program's rules and follows its renderer.
+    void Watch();
     bool Current(int id) const;
     void After(int ms, void (CaptureEngine::*step)());
     void Script(const QString& script, std::function<void(const QVariant&)> then);

@@ -7,12 +7,15 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QTimer>
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
 #include "engine/browser_startup.h"
 #include "shot/batch_file.h"
 #include "shot/headless_start.h"
+#include "shot/memory_budget.h"
 #include "shot/page_console.h"
 #include "shot/shot_help.h"
 #include "shot/shot_options.h"
@@ -73,6 +76,20 @@ int main(int argc, char* argv[]) {
         pages.push_back(ShotPage{*AddressToUrl(o.address, QDir::currentPath()), o.output});
     }
 
+    // The pictures must fit in memory: one screen at once, and the height they may grow
+    // to, are known before any browser starts.
+    const int jobs = std::max(1, std::min(o.jobs, static_cast<int>(pages.size())));
+    const qint64 budget = o.maxMemoryMiB > 0 ? o.maxMemoryMiB << 20 : DefaultMemoryBudget();
+    const qint64 wide = static_cast<qint64>(std::ceil(o.width * o.scale));
+    const qint64 screen = static_cast<qint64>(std::ceil(o.height * o.scale));
+    const qint64 rows = RowsWithinBudget(budget, static_cast<int>(wide), jobs);
+    if (rows < screen)
+        return Usage(QStringLiteral("one screen of %1 x %2 pixels needs more memory than %3 MiB "
+                                    "allow (--max-memory)")
+                         .arg(wide)
+                         .arg(screen)
+                         .arg(budget >> 20));
+
     showConsole = o.console;
     // The browser's console messages below warnings come only when they are shown.
     if (showConsole)
@@ -96,11 +113,12 @@ int main(int argc, char* argv[]) {
     settings.request.screenHeight = o.height;
     settings.request.screens = o.screens;
     settings.request.scale = o.scale;
-    settings.request.maxHeight = o.maxHeight;
+    settings.request.maxHeight = static_cast<int>(std::min<qint64>(o.maxHeight, rows));
+    if (rows < o.maxHeight) settings.heightFromMemoryMiB = budget >> 20;
     settings.request.timeout =
         std::chrono::milliseconds(static_cast<long long>(o.timeoutSeconds * 1000.0 + 0.5));
     settings.jpeg = JpegChoice{o.quality, o.progressive};
-    settings.jobs = o.jobs;
+    settings.jobs = jobs;
     settings.showProgress = isatty(STDERR_FILENO) == 1;
 
     ShotRunner runner(std::move(pages), settings);

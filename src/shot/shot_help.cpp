@@ -27,7 +27,11 @@ Options:
   --timeout S      longest wait for load and settle, in seconds (default 30)
   --batch FILE     lines of "ADDRESS OUTPUT" (a file or a pipe, 16 MiB at most);
                    one browser serves them all
-  --jobs N         pages of a batch captured at once, 1 to 16 (default 2)
+  --jobs N         pages of a batch captured at once, 1 to 16 (default 2); a
+                   capture waits while N pictures wait for the encoder
+  --max-memory MIB the memory the pictures may take, in MiB (default: half of
+                   the machine's); a taller page stops where it runs out, as at
+                   --max-height, and a screen that does not fit is bad usage
   --console        show what the page writes to its console on standard error,
                    each line marked as the page's, control characters escaped,
                    at most 50 lines a second
@@ -35,7 +39,7 @@ Options:
   --version        output version information and exit
 
 The picture is the viewport width by the page's full height (or N screens), both
-times the scale. The file is replaced only once the new picture is complete; a
+times the scale, and at most 16384 pixels wide. The file is replaced only once the new picture is complete; a
 failed run leaves an existing file as it was. While standard error is a terminal,
 the screens done of the total are shown there.
 
@@ -49,11 +53,11 @@ Exit status:
   2  bad usage: an unknown option, a value out of range, an address that is not
      http(s)/file or a page file, an output with an unknown ending; nothing is
      loaded
-  3  the page failed to load; nothing is written
+  3  the page failed to load, or its renderer crashed; nothing is written
   4  the page did not settle in time; the picture is written as the page then
      stood, with a warning
-  5  the page is taller than --max-height; the picture is written down to that
-     height, with a warning
+  5  the page is taller than --max-height (or than --max-memory allows); the
+     picture is written down to that height, with a warning
   6  the picture file could not be written (the message says why), or the output
      is no regular file (a pipe, a device); an existing file is left as it was
 In a batch: the status of the first page that failed (3 or 6), else of the first

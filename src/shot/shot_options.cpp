@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <cmath>
 
+#include "shot/memory_budget.h"
+
 namespace {
 
 // Limits: the browser will not lay out a view outside these sizes sensibly, and no
@@ -17,6 +19,8 @@ constexpr int kMaxPictureHeight = 1000000;
 constexpr double kMaxScreens = 100000;
 constexpr double kMaxTimeoutSeconds = 86400;
 constexpr int kMaxJobs = 16;
+constexpr int kMinMemoryMiB = 64;
+constexpr int kMaxMemoryMiB = 1 << 24;
 
 std::optional<int> WholeIn(const QString& text, int low, int high) {
     bool ok = false;
@@ -56,8 +60,9 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     const QCommandLineOption batch(QStringLiteral("batch"), {}, QStringLiteral("FILE"));
     const QCommandLineOption jobs(QStringLiteral("jobs"), {}, QStringLiteral("N"));
     const QCommandLineOption console(QStringLiteral("console"));
+    const QCommandLineOption maxMemory(QStringLiteral("max-memory"), {}, QStringLiteral("MIB"));
     parser.addOptions({help, version, width, height, screens, scale, quality, progressive,
-                       maxHeight, timeout, batch, jobs, console});
+                       maxHeight, timeout, batch, jobs, console, maxMemory});
 
     // The parser takes the first entry as the program's name.
     if (!parser.parse(QStringList{QStringLiteral("glimpa-shot")} + arguments))
@@ -115,6 +120,24 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     }
     o.progressive = parser.isSet(progressive);
     o.console = parser.isSet(console);
+    if (parser.isSet(maxMemory)) {
+        const auto v = WholeIn(parser.value(maxMemory), kMinMemoryMiB, kMaxMemoryMiB);
+        if (!v)
+            return {std::nullopt, Bad(QStringLiteral("max-memory"), parser.value(maxMemory),
+                                      QStringLiteral("a whole number of MiB from %1 to %2")
+                                          .arg(kMinMemoryMiB)
+                                          .arg(kMaxMemoryMiB))};
+        o.maxMemoryMiB = *v;
+    }
+    // The picture's width is known before anything is loaded.
+    if (const double wide = std::ceil(o.width * o.scale); wide > kWidestPicture)
+        return {std::nullopt,
+                QStringLiteral("--width %1 at --scale %2 makes a picture %3 pixels wide; at "
+                               "most %4 fit")
+                    .arg(o.width)
+                    .arg(o.scale)
+                    .arg(wide)
+                    .arg(kWidestPicture)};
     if (parser.isSet(maxHeight)) {
         const auto v = WholeIn(parser.value(maxHeight), 1, kMaxPictureHeight);
         if (!v)

@@ -23,9 +23,10 @@ struct ShotOptions {
     bool progressive = false;
     int maxHeight = 100000;
     double timeoutSeconds = 30;
-    QString batchFile;     // empty: one page from ADDRESS and OUTPUT
-    int jobs = 2;          // two pages at once keep both cores busy; more cost memory
-    bool console = false;  // show what the pages write to their console
+    QString batchFile;        // empty: one page from ADDRESS and OUTPUT
+    int jobs = 2;             // two pages at once keep both cores busy; more cost memory
+    bool console = false;     // show what the pages write to their console
+    qint64 maxMemoryMiB = 0;  // 0: half of the machine's memory
 };
 
 // Options, or the one-line reason the command line is not usable.

@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QThreadPool>
+#include <QTimer>
 #include <QWebEngineProfile>
+#include <algorithm>
 #include <cstdio>
 
 #include "files/replace_file.h"
@@ -91,6 +93,11 @@ void ShotRunner::Dispatch() {
             EndPage(page, exit);
             continue;
         }
+        // At most --jobs pictures in memory and the one being written: a capture waits
+        // for the encoder rather than pile pictures up.
+        const auto busy =
+            std::count_if(engines_.begin(), engines_.end(), [](const auto& e) { return e->busy; });
+        if (busy + encoding_ > std::max(1, settings_.jobs)) return;
         Engine* engine = IdleEngine();
         if (!engine) return;
         ++nextPage_;
@@ -122,6 +129,7 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     const JpegChoice jpeg = settings_.jpeg;
     const ShotStatus status = result.status;
     const QString detail = result.detail;
+    ++encoding_;
     QThreadPool::globalInstance()->start([this, page, picture, target, jpeg, status, detail] {
         const auto format = PictureFormatForPath(target.output);
         const Outcome written = format
@@ -137,6 +145,9 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
 
 void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail,
                          const Outcome& written) {
+    --encoding_;
+    // A capture that waited for the encoder goes on; the page ends first, as before.
+    QTimer::singleShot(0, this, &ShotRunner::Dispatch);
     const ShotPage& target = pages_[page];
     const QString address = target.address.toDisplayString();
     const QString more = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
@@ -154,11 +165,15 @@ void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail,
             EndPage(page, ShotExit::NotSettled);
             return;
         case ShotStatus::CutAtMaxHeight:
-            Say(QStringLiteral("warning: %1: the page is taller than %2 px; %3 holds its top "
+            Say(QStringLiteral("warning: %1: the page is taller than %2 px%5; %3 holds its top "
                                "%2 px%4")
                     .arg(address)
                     .arg(settings_.request.maxHeight)
-                    .arg(target.output, more));
+                    .arg(target.output, more,
+                         settings_.heightFromMemoryMiB
+                             ? QStringLiteral(", the most that --max-memory (%1 MiB) allows")
+                                   .arg(settings_.heightFromMemoryMiB)
+                             : QString()));
             EndPage(page, ShotExit::CutAtMaxHeight);
             return;
         default:

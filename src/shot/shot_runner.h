@@ -24,6 +24,8 @@ struct ShotSettings {
     JpegChoice jpeg;
     int jobs = 1;
     bool showProgress = false;
+    // The memory budget in MiB when it, not --max-height, set request.maxHeight.
+    qint64 heightFromMemoryMiB = 0;
 };
 
 class ShotRunner : public QObject {
@@ -55,5 +57,6 @@ class ShotRunner : public QObject {
     std::vector<ShotExit> exits_;
     size_t nextPage_ = 0;
     size_t ended_ = 0;
+    int encoding_ = 0;  // pictures handed to the encoder and not yet written
     bool progressShown_ = false;
 };

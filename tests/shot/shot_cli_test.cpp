@@ -377,6 +377,30 @@ class ShotCliTest : public QObject {
         QVERIFY2(pageLines < 501, qPrintable(QString::number(pageLines)));
     }
 
+    // The memory the pictures may take: a page taller than it allows is cut there with a
+    // warning that says so; one screen that does not fit is refused before loading.
+    void memoryBudget() {
+        const Run cut = Shot({"--max-memory", "64", "--width", "1000", "--height", "300",
+                              "bands3000.html", "budget.png"});
+        QCOMPARE(cut.status, 5);
+        const QStringList said = Said(cut.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains("taller than 2097 px, the most that --max-memory (64 MiB) "
+                                  "allows"),
+                 qPrintable(said[0]));
+        const QImage picture = QImageReader(Path("budget.png")).read();
+        QCOMPARE(picture.size(), QSize(1000, 2097));
+        QCOMPARE(FirstWrongRow(picture, [](int y) { return Band(y); }), -1);
+
+        const Run refused = Shot({"--max-memory", "64", "--width", "16384", "--height", "16384",
+                                  "bands200.html", "huge.png"});
+        QCOMPARE(refused.status, 2);
+        QVERIFY2(refused.err.contains("one screen of 16384 x 16384 pixels needs more memory"),
+                 qPrintable(refused.err));
+        QVERIFY(!refused.err.contains("sandbox"));
+        QVERIFY(!QFile::exists(Path("huge.png")));
+    }
+
     void batchWithOneBadAddress() {
         QDir(dir_.path()).mkpath("out dir");
         Write("pages.txt", QStringLiteral("# three pages, one of them gone\n\n"

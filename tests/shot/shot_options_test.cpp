@@ -12,6 +12,7 @@
 #include "shot/project_version.h"
 
 #include "shot/batch_file.h"
+#include "shot/memory_budget.h"
 #include "shot/shot_exit.h"
 #include "shot/shot_help.h"
 #include "shot/shot_options.h"
@@ -79,10 +80,14 @@ class ShotOptionsTest : public QObject {
             << QStringList{"--width",   "16", "--height",     "16384",   "--scale", "0.25",
                            "--quality", "1",  "--max-height", "1000000", page,      "p.png"}
             << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=2 b=");
-        QTest::newRow("upper ends")
-            << QStringList{"--width", "16384",        "--scale", "5",  "--quality",
-                           "100",     "--max-height", "1",       page, "p.png"}
-            << shoot("w=16384 h=1080 n=0 s=5 q=100 m=1 t=30 j=2 b=");
+        // The widest view and the largest scale each; together they would make a picture
+        // wider than any the formats hold.
+        QTest::newRow("upper ends") << QStringList{"--width",      "16384", "--quality", "100",
+                                                   "--max-height", "1",     page,        "p.png"}
+                                    << shoot("w=16384 h=1080 n=0 s=1 q=100 m=1 t=30 j=2 b=");
+        QTest::newRow("upper end of scale")
+            << QStringList{"--width", "3276", "--scale", "5", page, "p.png"}
+            << shoot("w=3276 h=1080 n=0 s=5 q=85 m=100000 t=30 j=2 b=");
         QTest::newRow("-- before an output that looks like an option")
             << QStringList{"--", page, "-x.png"} << shoot(kDefaults, "-x.png");
         QTest::newRow("page file, upper-case ending")
@@ -131,6 +136,18 @@ class ShotOptionsTest : public QObject {
                                          << error("--scale: '0.2' is not a pixel ratio");
         QTest::newRow("scale too large")
             << QStringList{"--scale", "5.01", page, "p.png"} << error("--scale: '5.01'");
+        // The picture's width is known before loading: no wider than the formats hold.
+        QTest::newRow("width times scale too wide")
+            << QStringList{"--width", "4000", "--scale", "5", page, "p.png"}
+            << error("--width 4000 at --scale 5 makes a picture 20000 pixels wide; at most 16384");
+        QTest::newRow("width times scale at the edge")
+            << QStringList{"--width", "8192", "--scale", "2", page, "p.png"}
+            << shoot("w=8192 h=1080 n=0 s=2 q=85 m=100000 t=30 j=2 b=");
+        QTest::newRow("max-memory too small")
+            << QStringList{"--max-memory", "63", page, "p.png"}
+            << error("--max-memory: '63' is not a whole number of MiB from 64");
+        QTest::newRow("max-memory words")
+            << QStringList{"--max-memory", "lots", page, "p.png"} << error("--max-memory: 'lots'");
         QTest::newRow("quality 0") << QStringList{"--quality", "0", page, "p.jpg"}
                                    << error("--quality: '0' is not a whole number from 1 to 100");
         QTest::newRow("quality 101")
@@ -283,6 +300,29 @@ class ShotOptionsTest : public QObject {
             QCOMPARE(list.error, QString());
         else
             QVERIFY2(list.error.startsWith(error), qPrintable(list.error));
+    }
+
+    // How tall a picture may grow within the memory it may take: rows of 16 bytes a
+    // pixel, shared by the pages at once and the one being written.
+    void rowsWithinBudget_data() {
+        QTest::addColumn<qint64>("budget");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("jobs");
+        QTest::addColumn<qint64>("rows");
+        QTest::newRow("64 MiB, 1000 wide, one page")
+            << (qint64{64} << 20) << 1000 << 1 << qint64(2097);
+        QTest::newRow("two pages at once") << (qint64{64} << 20) << 1000 << 2 << qint64(1398);
+        QTest::newRow("12 GiB, desktop width") << (qint64{12} << 30) << 1920 << 2 << qint64(139810);
+        QTest::newRow("widest picture") << (qint64{12} << 30) << 16384 << 1 << qint64(24576);
+        QTest::newRow("nothing to spend") << qint64(0) << 1920 << 1 << qint64(0);
+    }
+    void rowsWithinBudget() {
+        QFETCH(qint64, budget);
+        QFETCH(int, width);
+        QFETCH(int, jobs);
+        QFETCH(qint64, rows);
+        QCOMPARE(RowsWithinBudget(budget, width, jobs), rows);
+        QVERIFY(DefaultMemoryBudget() > 0);
     }
 
     void batchFile() {
