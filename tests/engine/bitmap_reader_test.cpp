@@ -173,6 +173,15 @@ class BitmapReaderTest : public QObject {
             << Bmp(Header().Size(3, 2).Bits(8).Colours(3).Palette({R, G, C}),
                    Row({2, 1, 0, 0}) + Row({0, 0, 1, 0}))
             << Rows{{R, R, G}, {C, G, R}};
+        // A header that states the whole palette, as most writers do: 256 colours at 8 bits.
+        QTest::newRow("8-bit, full palette stated")
+            << Bmp(Header().Size(2, 1).Bits(8).Colours(256).Palette([] {
+                   QList<QRgb> all;
+                   for (int i = 0; i < 256; ++i) all << qRgb(i, 255 - i, i / 2);
+                   return all;
+               }()),
+                   Row({0, 255, 0, 0}))
+            << Rows{{qRgb(0, 255, 0), qRgb(255, 0, 127)}};
         QTest::newRow("4-bit, odd width")
             << Bmp(Header().Size(5, 1).Bits(4).Colours(4).Palette({K, W, R, B}),
                    Row({0x01, 0x23, 0x10, 0}))

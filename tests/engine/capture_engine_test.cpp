@@ -150,6 +150,44 @@ class CaptureEngineTest : public QObject {
         QCOMPARE(FirstWrongRow(result.picture, 0, rows, expected), -1);
     }
 
+    // A header that the page's own script makes fixed only once the page scrolls, on a
+    // page taken in parts: it shows once, at the top, not again at the top of each part.
+    // The page is given back as it was: the elements the capture touched have their own
+    // style attribute again, or none where they had none.
+    void headerFixedOnScrollAndRestore() {
+        CaptureEngine engine(profile_);
+        constexpr int rows = 20000;
+        const QString page = WritePage(
+            QStringLiteral("fixed-on-scroll.html"),
+            QStringLiteral("<!doctype html><html><head><style>body{margin:0}div{height:1px}"
+                           "#bar{position:absolute;top:0;left:0;width:100%;height:40px;"
+                           "background:%1}.pinned{position:fixed!important}"
+                           "#hero{height:100vh;background:%2}</style></head><body>"
+                           "<header id='bar'></header><section id='hero'></section>%3"
+                           "<script>addEventListener('scroll', () => document.getElementById("
+                           "'bar').classList.toggle('pinned', scrollY > 0));</script>"
+                           "</body></html>")
+                .arg(HeaderColor().name(), BandColor(0).name(), BandDivs(rows)));
+        const ShotResult result = Shoot(engine, Request(page, 1024, 700, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), QSize(1024, 700 + rows));
+        const auto expected = [](int y) {
+            if (y < 40) return HeaderColor();
+            if (y < 700) return BandColor(0);
+            return BandColor(y - 700);
+        };
+        QCOMPARE(FirstWrongRow(result.picture, 0, 700 + rows, expected), -1);
+
+        QVariant styles;
+        bool answered = false;
+        engine.View().page()->runJavaScript(
+            QStringLiteral("[...document.querySelectorAll('header, section, [style=\"\"]')]"
+                           ".map((e) => e.tagName + ':' + e.getAttribute('style')).join(' ')"),
+            [&](const QVariant& v) { styles = v, answered = true; });
+        QTRY_VERIFY(answered);
+        QCOMPARE(styles.toString(), QStringLiteral("HEADER:null SECTION:null"));
+    }
+
     void heightsFromTheViewport_data() {
         QTest::addColumn<QString>("hero");
         QTest::addColumn<QString>("page");

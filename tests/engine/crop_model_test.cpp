@@ -232,6 +232,10 @@ class CropModelTest : public QObject {
         QTest::newRow("sideways stops at the window's edges")
             << QList<float>{-15000, 0} << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 1
             << QList<float>{-15360, 0};
+        // The window is wider than tall: sideways, its width is the limit, not its height.
+        QTest::newRow("sideways stops with the left edge at the window's right")
+            << QList<float>{15000, 0} << QList<QPoint>{{120, 0}} << QList<QPoint>{none} << 0
+            << QList<float>{15360, 0};
         QTest::newRow("moved out by the arrows: not further out")
             << QList<float>{0, -30000} << QList<QPoint>{{0, -120}} << QList<QPoint>{none} << 0
             << QList<float>{0, -30000};

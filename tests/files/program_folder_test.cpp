@@ -2,12 +2,14 @@
 // folder or an install.
 #include <unistd.h>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "files/program_folder.h"
+#include "files/single_instance.h"
 
 class ProgramFolderTest : public QObject {
     Q_OBJECT
@@ -17,6 +19,37 @@ class ProgramFolderTest : public QObject {
     QString At(const QString& relative) { return QDir::cleanPath(root_.path() + "/" + relative); }
 
   private Q_SLOTS:
+    // A running Glimpa's lock is never taken over for its age, however long the run:
+    // only a lock whose owner is gone is.
+    void liveLockIsNeverStale_data() {
+        QTest::addColumn<int>("ageSeconds");
+        QTest::newRow("just made") << 0;
+        QTest::newRow("a minute old") << 60;
+        QTest::newRow("three days old") << 3 * 24 * 3600;
+    }
+    void liveLockIsNeverStale() {
+        QFETCH(int, ageSeconds);
+        QTemporaryDir folder;
+        // The lock of a live Glimpa as it stands on disk (this process plays the owner),
+        // with no lock held on the file itself, as after the owner's file handle closed.
+        QByteArray owner;
+        {
+            ProgramFolderLock first(folder.path());
+            QVERIFY(first.TryLock());
+            QFile held(first.LockFilePath());
+            QVERIFY(held.open(QIODevice::ReadOnly));
+            owner = held.readAll();
+        }
+        ProgramFolderLock second(folder.path());
+        QFile lockFile(second.LockFilePath());
+        QVERIFY(lockFile.open(QIODevice::WriteOnly) && lockFile.write(owner) == owner.size());
+        QVERIFY(lockFile.flush());  // a later write would make the file new again
+        QVERIFY(lockFile.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                     QFileDevice::FileModificationTime));
+        lockFile.close();
+        QVERIFY(!second.TryLock());
+    }
+
     void choice_data() {
         QTest::addColumn<QString>("case_");
         QTest::addColumn<QStringList>("folders");

@@ -392,6 +392,17 @@ class ShotCliTest : public QObject {
         QCOMPARE(picture.size(), QSize(1000, 2097));
         QCOMPARE(FirstWrongRow(picture, [](int y) { return Band(y); }), -1);
 
+        // A page that allocates without end: its renderer ends within its share of the
+        // budget, and the run says so.
+        Write("hungry.html",
+              "<body><script>const kept = []; for (;;) kept.push(new Array(1e6).fill(kept.length));"
+              "</script>");
+        const Run hungry =
+            Shot({"--max-memory", "256", "--timeout", "60", "hungry.html", "hungry.png"});
+        QCOMPARE(hungry.status, 3);
+        QVERIFY2(hungry.err.contains("renderer crashed"), qPrintable(hungry.err));
+        QVERIFY(!QFile::exists(Path("hungry.png")));
+
         const Run refused = Shot({"--max-memory", "64", "--width", "16384", "--height", "16384",
                                   "bands200.html", "huge.png"});
         QCOMPARE(refused.status, 2);

@@ -132,6 +132,12 @@ class ShotOptionsTest : public QObject {
             << QStringList{"--screens", "nan", page, "p.png"} << error("--screens: 'nan'");
         QTest::newRow("screens inf")
             << QStringList{"--screens", "inf", page, "p.png"} << error("--screens: 'inf'");
+        QTest::newRow("screens at the upper end")
+            << QStringList{"--screens", "100000", page, "p.png"}
+            << shoot("w=1920 h=1080 n=100000 s=1 q=85 m=100000 t=30 j=2 b=");
+        QTest::newRow("screens past the upper end")
+            << QStringList{"--screens", "100000.5", page, "p.png"}
+            << error("--screens: '100000.5'");
         QTest::newRow("scale too small") << QStringList{"--scale", "0.2", page, "p.png"}
                                          << error("--scale: '0.2' is not a pixel ratio");
         QTest::newRow("scale too large")

@@ -3,6 +3,10 @@
 function(color) {
     if (window.glimpaCapture) return true;
     const g = window.glimpaCapture = {saved: new Map(), scroll: [scrollX, scrollY]};
+    // The elements whose style attribute is empty to begin with: an empty one left on any
+    // other after the restore (the root element of a page whose height the pin changed
+    // keeps one) is the capture's, and goes.
+    g.empty = new Set(document.querySelectorAll('[style=""]'));
     g.touch = (el) => {
         if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style'));
     };

@@ -1,5 +1,7 @@
 // A header that a script fixes once the page is scrolled would show again in every
-// part: the top of the page already has it.
+// part: the top of the page already has it. Such a script runs on the scroll event, after
+// the scroll below: what it fixes is hidden from the same event, before any frame shows
+// it.
 function(top, end) {
     const g = window.glimpaCapture;
     if (!g.spacer) {
@@ -12,18 +14,25 @@ function(top, end) {
                 'width: 1px !important; height: 1px !important; visibility: hidden !important;');
         document.documentElement.appendChild(g.spacer);
     }
-    for (const el of document.querySelectorAll('*')) {
-        if (g.ours(el)) continue;
-        const position = getComputedStyle(el).position;
-        if (position === 'fixed') {
-            g.touch(el);
-            el.style.setProperty('visibility', 'hidden', 'important');
-        } else if (position === 'sticky') {
-            g.touch(el);
-            el.style.setProperty('position', 'relative', 'important');
-            for (const side of ['top', 'left', 'right', 'bottom'])
-                el.style.setProperty(side, 'auto', 'important');
+    const hideFixed = () => {
+        for (const el of document.querySelectorAll('*')) {
+            if (g.ours(el)) continue;
+            const position = getComputedStyle(el).position;
+            if (position === 'fixed') {
+                g.touch(el);
+                el.style.setProperty('visibility', 'hidden', 'important');
+            } else if (position === 'sticky') {
+                g.touch(el);
+                el.style.setProperty('position', 'relative', 'important');
+                for (const side of ['top', 'left', 'right', 'bottom'])
+                    el.style.setProperty(side, 'auto', 'important');
+            }
         }
+    };
+    hideFixed();
+    if (!g.onScroll) {
+        g.onScroll = hideFixed;
+        addEventListener('scroll', g.onScroll);
     }
     scrollTo(0, top);
     return scrollY;
