@@ -4,6 +4,7 @@
 // it.
 function(top, end) {
     const g = window.glimpaCapture;
+    if (!g) return -1;
     if (!g.spacer) {
         g.spacer = document.createElement('glimpa-capture-spacer');
         g.spacer.setAttribute(

@@ -14,6 +14,9 @@
 // state.stop() ends the loop where it stands and does what is left at once.
 function(width, height, quietFrames, first, avoid, before, after) {
     const g = window.glimpaCapture;
+    // A document that came in place of the prepared one (the page navigated) has none of
+    // the capture's state: nothing to settle, and no error of ours in its console.
+    if (!g) return false;
     const state = {done: false, marker: 0, value: ''};
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
