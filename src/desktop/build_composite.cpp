@@ -91,7 +91,7 @@ CompositeOutcome BuildComposite(Program& program, CaptureFiles& files) {
     if (written) written = files.Commit();
     // cropped.bmp is what Save As writes: the whole page until a crop, like the box.
     if (written) written = ReplaceWithLink(WhopperFilePath(), CroppedFilePath());
-    if (!written) return {false, true, written.reason};
+    if (!written) return {false, true, written.reason, !files.Replaced()};
 
     // The crop result box takes the whole composite, size and pixels, until a crop.
     editor.PictureCropped->SetWidth(editor.PictureWhopper->Width());
@@ -99,5 +99,5 @@ CompositeOutcome BuildComposite(Program& program, CaptureFiles& files) {
     editor.PictureCropped->SetPicture(composite);
     Beep();
     SetScreenMousePointer(kPointerDefault);
-    return {true, false, QString()};
+    return {true, false, QString(), false};
 }

@@ -10,6 +10,8 @@ struct CompositeOutcome {
     bool built = false;
     bool notWritten = false;
     QString reason;  // why a file could not be written
+    // False once some of the new files replaced the previous capture's.
+    bool previousKept = true;
     explicit operator bool() const { return built; }
 };
 

@@ -77,10 +77,14 @@ std::vector<FileAhead> FilesCutFrom(const QImage& shot, const ModuleVariables& v
     return files;
 }
 
-void SayNotWritten(const QString& reason) {
+void SayNotWritten(const CompositeOutcome& composite) {
     MsgBox(QStringLiteral("The capture could not be saved: Glimpa cannot write its picture "
-                          "files in the folder %1 (%2). The previous capture is kept.")
-               .arg(QDir::toNativeSeparators(AppPath()), reason),
+                          "files in the folder %1 (%2). %3")
+               .arg(QDir::toNativeSeparators(AppPath()), composite.reason,
+                    composite.previousKept
+                        ? QStringLiteral("The previous capture is kept.")
+                        : QStringLiteral("Some of its files are new and some are the previous "
+                                         "capture's: capture again.")),
            kMsgBoxExclamation, QStringLiteral("Glimpa"));
 }
 
@@ -145,8 +149,9 @@ void CommandCapture_Click(Program& program) {
     }
     browser.setUpdatesEnabled(true);
     LetPendingEventsRun();
-    const CompositeOutcome composite =
-        grabbed ? BuildComposite(program, files) : CompositeOutcome{false, true, grabbed.reason};
+    const CompositeOutcome composite = grabbed
+                                           ? BuildComposite(program, files)
+                                           : CompositeOutcome{false, true, grabbed.reason, true};
     files.ForgetFilesAhead();
     const bool notWritten = composite.notWritten;
 
@@ -160,7 +165,7 @@ void CommandCapture_Click(Program& program) {
     // A capture that could not be written leaves the Crop button as it was: nothing new
     // to crop.
     if (notWritten)
-        SayNotWritten(composite.reason);
+        SayNotWritten(composite);
     else
         panel.CommandCrop->setEnabled(true);
 }

@@ -177,7 +177,9 @@ QString CaptureFiles::Readable(const QString& path) const {
 Outcome CaptureFiles::Commit() {
     auto staged = std::move(staged_);
     staged_.clear();
-    for (auto& [path, file] : staged)
+    for (auto& [path, file] : staged) {
         if (!file->commit()) return Outcome::Failed(file->reason());
+        replaced_ = true;
+    }
     return Outcome::Done();
 }

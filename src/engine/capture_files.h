@@ -58,8 +58,10 @@ class CaptureFiles {
     // Where what was written for `path` can be read now: its staged file, or `path`.
     QString Readable(const QString& path) const;
 
-    // Puts every staged file in its place, in the order they were written.
+    // Puts every staged file in its place, in the order they were written. One that
+    // cannot be put in place stops it there: Replaced() tells whether some already were.
     Outcome Commit();
+    bool Replaced() const { return replaced_; }
 
   private:
     // Which file a path names and how it stood: same file, size and time.
@@ -74,4 +76,5 @@ class CaptureFiles {
     std::map<int, std::pair<QString, Stamp>> rows_;
     std::unique_ptr<Ahead> ahead_;
     std::vector<std::pair<QString, std::unique_ptr<class ReplaceFile>>> staged_;
+    bool replaced_ = false;
 };

@@ -32,7 +32,7 @@ QString CroppedFilePath() {
 
 void RemoveStrayTemporaries() {
     static const QRegularExpression ours(QStringLiteral(
-        R"(^(url\.txt|rows\.txt|barpos\.txt|whopper\.bmp|cropped\.bmp|[0-9]+\.bmp)\.[A-Za-z0-9]{6}$)"));
+        R"(^(url\.txt|rows\.txt|barpos\.txt|whopper\.bmp|cropped\.bmp|[0-9]+\.bmp)\.glimpa-[A-Za-z0-9]{6}$)"));
     const QDir folder(AppPath());
     for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System))
         if (ours.match(name).hasMatch()) QFile::remove(folder.filePath(name));

@@ -18,6 +18,6 @@ QString WhopperFilePath();
 QString CroppedFilePath();
 
 // Removes what a run that was cut short (killed, or its display lost) left beside these
-// files: the temporary files of their writes, named after them with a dot and six
+// files: the temporary files of their writes, named after them and ".glimpa-" with six
 // letters or digits. Call while the folder is this run's alone.
 void RemoveStrayTemporaries();

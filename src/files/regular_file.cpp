@@ -1,6 +1,7 @@
 #include "files/regular_file.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@ RegularFile Open(const QString& path, qint64 limit, bool pipes) {
     RegularFile out;
     // O_NONBLOCK keeps open() from waiting for a FIFO's writer; the type is checked on
     // the descriptor itself, so nothing can be swapped in between check and read.
-    int fd =
+    const int fd =
         ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         out.reason = QString::fromLocal8Bit(std::strerror(errno));
@@ -28,14 +29,11 @@ RegularFile Open(const QString& path, qint64 limit, bool pipes) {
         return out;
     }
     if (pipe) {
-        // Opened without waiting, a pipe whose writer has not come yet reads as empty: it
-        // is opened again to wait for one, as any reader of a named pipe does.
-        ::close(fd);
-        fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISFIFO(st.st_mode)) {
-            out.reason = QStringLiteral("the pipe could not be opened");
-            if (fd >= 0) ::close(fd);
-            return out;
+        // Opened without waiting, a pipe whose writer has not come yet would read as empty.
+        // Until a writer came and went, the system reports no end on it: wait for its data
+        // or its end on this very reader, which keeps whatever is written meanwhile.
+        pollfd ready{fd, POLLIN, 0};
+        while (::poll(&ready, 1, -1) < 0 && errno == EINTR) {
         }
         st.st_size = 0;
     }

@@ -11,15 +11,28 @@
 
 namespace {
 
-// A temporary file beside `path`, kept after closing; empty when none can be made.
+// The process's file creation mask, read where no other thread can be caught by a
+// change of it.
+mode_t CreationMask() {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly))
+        for (const QByteArray& line : status.readAll().split('\n'))
+            if (line.startsWith("Umask:")) return mode_t(line.mid(6).trimmed().toUInt(nullptr, 8));
+    return 022;
+}
+
+// A temporary file beside `path`, kept after closing; empty when none can be made. Its
+// name says whose it is, so that what a run cut short leaves can be found again.
 QString TemporaryBeside(const QString& path) {
-    QTemporaryFile file(path + QStringLiteral(".XXXXXX"));
+    QTemporaryFile file(path + QStringLiteral(".glimpa-XXXXXX"));
     file.setAutoRemove(false);
     if (!file.open()) return QString();
-    // The file the user finds has the usual permissions, not a temporary file's.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(file.handle(), 0666 & ~mask);
+    // The file the user finds has the old file's permissions, or the usual ones, not a
+    // temporary file's.
+    struct stat old;
+    const bool existing =
+        ::lstat(QFile::encodeName(path).constData(), &old) == 0 && S_ISREG(old.st_mode);
+    ::fchmod(file.handle(), existing ? (old.st_mode & 07777) : (0666 & ~CreationMask()));
     return file.fileName();
 }
 
@@ -105,6 +118,12 @@ bool ReplaceFile::open() {
 bool ReplaceFile::OpenInPlace() {
     const QFileInfo target(path_);
     if (!target.isFile() || (kind_ != Kind::Kept && target.isSymLink())) return false;
+    // A file of the program's own that shares its data with another name (cropped.bmp
+    // with whopper.bmp) would change both.
+    struct stat info;
+    if (kind_ != Kind::Kept &&
+        (::lstat(QFile::encodeName(path_).constData(), &info) != 0 || info.st_nlink > 1))
+        return false;
     if (MayWrite(target.absolutePath()) || !MayWrite(path_)) return false;
     if (!inPlace_.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
     direct_ = true;

@@ -32,6 +32,14 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
             return fail(QStringLiteral("longer than %1 characters").arg(kLongestBatchLine));
         // The usual shell-like reading: spaces separate, double quotes keep together.
         const QStringList fields = QProcess::splitCommand(line);
+        // Inside quotes a tab or a CR stays in the name, where it has no place either.
+        for (const QString& field : fields)
+            for (const QChar c : field)
+                if (c < u' ')
+                    return fail(QStringLiteral("a control character (U+%1) in the line")
+                                    .arg(QString::number(c.unicode(), 16)
+                                             .toUpper()
+                                             .rightJustified(4, u'0')));
         if (fields.size() != 2)
             return fail(
                 QStringLiteral("ADDRESS OUTPUT expected, %1 field(s) found").arg(fields.size()));

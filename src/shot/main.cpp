@@ -82,7 +82,7 @@ int main(int argc, char* argv[]) {
     const qint64 budget = o.maxMemoryMiB > 0 ? o.maxMemoryMiB << 20 : DefaultMemoryBudget();
     const qint64 wide = static_cast<qint64>(std::ceil(o.width * o.scale));
     const qint64 screen = static_cast<qint64>(std::ceil(o.height * o.scale));
-    const qint64 rows = RowsWithinBudget(budget, static_cast<int>(wide), jobs);
+    const qint64 rows = RowsWithinBudget(budget, static_cast<int>(wide), jobs, pages.size() > 1);
     if (rows < screen)
         return Usage(QStringLiteral("one screen of %1 x %2 pixels needs more memory than %3 MiB "
                                     "allow (--max-memory)")
@@ -96,6 +96,7 @@ int main(int argc, char* argv[]) {
     QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
     if (!flags.contains("--js-flags")) {
         const qint64 heapMiB = std::clamp<qint64>((budget >> 20) / (jobs + 1), 64, 4096);
+        // (each page's scripts a share, the picture being written another)
         flags += QByteArray(flags.isEmpty() ? "" : " ") +
                  "--js-flags=--max-old-space-size=" + QByteArray::number(heapMiB);
         qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);

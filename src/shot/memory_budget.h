@@ -12,9 +12,10 @@ inline constexpr int kWidestPicture = 16384;
 // as measured on tall and wide pages.
 inline constexpr int kBytesPerPicturePixel = 16;
 
-// Half of the machine's physical memory, in bytes.
+// Half of the machine's physical memory, or of its container's limit where that is
+// lower, in bytes.
 qint64 DefaultMemoryBudget();
 
 // The most rows a picture `width` pixels wide may have within `budget` bytes when `jobs`
-// pages are captured at once and one more is being written.
-qint64 RowsWithinBudget(qint64 budget, int width, int jobs);
+// pages are captured at once and, in a batch, one more is being written.
+qint64 RowsWithinBudget(qint64 budget, int width, int jobs, bool batch);

@@ -13,7 +13,9 @@ QString PageConsoleLine(const QString& message) {
             line += QStringLiteral("\\t");
         else if (u == u'\r')
             line += QStringLiteral("\\r");
-        else if (u < 0x20 || (u >= 0x7f && u <= 0x9f))
+        // Controls, and the characters that reorder or break what a terminal shows.
+        else if (u < 0x20 || (u >= 0x7f && u <= 0x9f) || u == 0x200e || u == 0x200f ||
+                 (u >= 0x2028 && u <= 0x202e) || (u >= 0x2066 && u <= 0x2069))
             line += QStringLiteral("\\u{%1}").arg(QString::number(u, 16).toUpper());
         else
             line += c;

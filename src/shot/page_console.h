@@ -5,8 +5,10 @@
 #include <QString>
 #include <optional>
 
-// "glimpa-shot: page says: " and the message, every character below U+0020, U+007F and
-// U+0080 to U+009F written as \n, \t, \r or \u{XX}, and backslashes doubled.
+// "glimpa-shot: page says: " and the message, every character below U+0020, U+007F,
+// U+0080 to U+009F, and the line separators and direction marks and overrides (U+200E,
+// U+200F, U+2028 to U+202E, U+2066 to U+2069) written as \n, \t, \r or \u{XX}, and
+// backslashes doubled.
 QString PageConsoleLine(const QString& message);
 
 class PageConsoleLimit {

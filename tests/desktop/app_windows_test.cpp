@@ -279,10 +279,12 @@ class AppWindowsTest : public QObject {
     // What a run cut short left half written goes at the next start; files of other
     // names stay.
     void startupRemovesStrayTemporaries() {
-        const QStringList ours{"1.bmp.Ab12Cd",       "6.bmp.zzzzzz",   "whopper.bmp.q1W2e3",
-                               "cropped.bmp.000000", "url.txt.a1b2c3", "barpos.txt.XyZ789"};
-        const QStringList others{"notes.bmp.abcdef", "1.bmp.abcdefg", "1.bmp.abc",
-                                 "whopper.bmp",      "x1.bmp.abcdef", "url.txt.ab-cde"};
+        const QStringList ours{"1.bmp.glimpa-Ab12Cd",       "6.bmp.glimpa-zzzzzz",
+                               "whopper.bmp.glimpa-q1W2e3", "cropped.bmp.glimpa-000000",
+                               "url.txt.glimpa-a1b2c3",     "barpos.txt.glimpa-XyZ789"};
+        const QStringList others{"notes.bmp.glimpa-abcdef", "1.bmp.backup",
+                                 "1.bmp.glimpa-abc",        "whopper.bmp",
+                                 "x1.bmp.glimpa-abcdef",    "url.txt.before"};
         for (const QString& name : ours + others) Put(AppFile(name), "part");
         Program program;
         Startup(program);

@@ -43,6 +43,10 @@ addEventListener('load', () => {
             leaked = holds(x.responseText);
         } catch (e) {}
         verdict(leaked);
+    } else if (how === 'navigate') {
+        // Refused, the page stays and says so; let through, the text stands in its place.
+        setTimeout(() => verdict(false), 1000);
+        location.href = 'secret.txt';
     } else {
         const frame = document.getElementById('frame');
         frame.onload = () => {
@@ -50,7 +54,7 @@ addEventListener('load', () => {
             try { leaked = holds(frame.contentDocument.body.textContent); } catch (e) {}
             verdict(leaked);
         };
-        frame.src = 'secret.txt';
+        frame.src = how === 'link' ? 'secret-link.html' : 'secret.txt';
     }
 });
 </script>)")
@@ -71,6 +75,9 @@ class CaptureLocalFilesTest : public QObject {
         QVERIFY(own.save(AppFile(QStringLiteral("own.png"))));
         QFile secret(AppFile(QStringLiteral("secret.txt")));
         QVERIFY(secret.open(QIODevice::WriteOnly) && secret.write("the secret\n") > 0);
+        QFile::remove(AppFile(QStringLiteral("secret-link.html")));
+        QVERIFY(QFile::link(AppFile(QStringLiteral("secret.txt")),
+                            AppFile(QStringLiteral("secret-link.html"))));
     }
 
     void scriptsReadNoOtherFile_data() {
@@ -78,6 +85,8 @@ class CaptureLocalFilesTest : public QObject {
         QTest::newRow("fetch") << "fetch";
         QTest::newRow("synchronous XMLHttpRequest") << "xhr";
         QTest::newRow("a frame's document") << "frame";
+        QTest::newRow("a frame of a link named .html") << "link";
+        QTest::newRow("the page sends itself there") << "navigate";
     }
     void scriptsReadNoOtherFile() {
         QFETCH(QString, how);
@@ -92,12 +101,48 @@ class CaptureLocalFilesTest : public QObject {
         connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
         engine.Shoot(request);
         QVERIFY(finished.wait(120000));
+        // A refused navigation may end the load itself: then there is no picture at all,
+        // and so nothing of the file.
+        if (how == "navigate" && result.status == ShotStatus::LoadFailed) {
+            QVERIFY(result.picture.isNull());
+            return;
+        }
         QCOMPARE(result.status, ShotStatus::Ok);
         QCOMPARE(result.picture.size(), QSize(400, 300));
         const QImage picture = result.picture.copy(0, 0, 100, 200);
         QCOMPARE(FirstWrongRow(picture, 0, 100, [](int) { return QColor(Qt::green); }), -1);
         QCOMPARE(QColor(picture.pixel(50, 150)), QColor(Qt::green));
         QCOMPARE(FirstWrongRow(picture, 100, 200, [](int) { return QColor(Qt::green); }), -1);
+    }
+
+    // What a page shows of other local files still shows: a framed page, an embedded
+    // picture.
+    void showsOtherDocuments() {
+        QFile svg(AppFile(QStringLiteral("figure.svg")));
+        QVERIFY(svg.open(QIODevice::WriteOnly));
+        svg.write(
+            "<svg xmlns='http://www.w3.org/2000/svg' width='100' height='100'>"
+            "<rect width='100' height='100' fill='#00ff00'/></svg>");
+        svg.close();
+        WritePage("framed.html", "<body style='margin:0;background:#0000ff'></body>");
+        CaptureEngine engine(profile_);
+        ShotRequest request;
+        request.address = QUrl(WritePage(
+            "shows.html",
+            "<body style='margin:0'><object data='figure.svg' type='image/svg+xml' "
+            "style='display:block;width:100px;height:100px'></object><iframe src='framed.html' "
+            "style='display:block;border:0;width:100px;height:100px'></iframe></body>"));
+        request.width = 400;
+        request.screenHeight = 300;
+        request.screens = 1;
+        ShotResult result{ShotStatus::Busy, {}, {}};
+        QSignalSpy finished(&engine, &CaptureEngine::Finished);
+        connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
+        engine.Shoot(request);
+        QVERIFY(finished.wait(120000));
+        QCOMPARE(result.status, ShotStatus::Ok);
+        QCOMPARE(QColor(result.picture.pixel(50, 50)), QColor(Qt::green));
+        QCOMPARE(QColor(result.picture.pixel(50, 150)), QColor(Qt::blue));
     }
 };
 

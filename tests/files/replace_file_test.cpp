@@ -104,6 +104,31 @@ class ReplaceFileTest : public QObject {
                  at == "folder" ? 0 : 1);
     }
 
+    // A file the user made private stays private when it is replaced, whatever the kind;
+    // a new file gets the usual permissions.
+    void keepsPermissions_data() {
+        QTest::addColumn<ReplaceFile::Kind>("kind");
+        QTest::newRow("kept") << ReplaceFile::Kind::Kept;
+        QTest::newRow("own") << ReplaceFile::Kind::Own;
+        QTest::newRow("scratch") << ReplaceFile::Kind::Scratch;
+    }
+    void keepsPermissions() {
+        QFETCH(ReplaceFile::Kind, kind);
+        const QString path = Path(QStringLiteral("private-%1").arg(int(kind)));
+        QVERIFY(Put(path, "old"));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        QVERIFY(ReplaceFileWith(path, "new", kind));
+        QCOMPARE(Bytes(path), QByteArray("new"));
+        QCOMPARE(QFile::permissions(path) & 0x7777,
+                 QFile::Permissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser |
+                                    QFile::WriteUser));
+        const QString fresh = Path(QStringLiteral("fresh-%1").arg(int(kind)));
+        QVERIFY(ReplaceFileWith(fresh, "new", kind));
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        if (!(mask & S_IROTH)) QVERIFY(QFile::permissions(fresh) & QFile::ReadOther);
+    }
+
     // A folder that takes new files but not a temporary one for this name (too long a
     // name): the old file stays whole, never written over in place.
     void noTemporaryInAWritableFolder_data() {

@@ -23,6 +23,9 @@ class PageConsoleTest : public QObject {
         QTest::newRow("NUL, DEL and a C1 control")
             << QStringLiteral("x") + QChar(0) + QChar(0x7f) + QChar(0x9b) + "y"
             << "glimpa-shot: page says: x\\u{0}\\u{7F}\\u{9B}y";
+        QTest::newRow("a right-to-left override and a line separator")
+            << QStringLiteral("a") + QChar(0x202e) + "b" + QChar(0x2028) + "c"
+            << "glimpa-shot: page says: a\\u{202E}b\\u{2028}c";
         QTest::newRow("letters beyond ASCII stay")
             << QStringLiteral("café ✓") << QStringLiteral("glimpa-shot: page says: café ✓");
     }

@@ -380,7 +380,7 @@ class ShotCliTest : public QObject {
     // The memory the pictures may take: a page taller than it allows is cut there with a
     // warning that says so; one screen that does not fit is refused before loading.
     void memoryBudget() {
-        const Run cut = Shot({"--max-memory", "64", "--width", "1000", "--height", "300",
+        const Run cut = Shot({"--max-memory", "64", "--width", "2000", "--height", "300",
                               "bands3000.html", "budget.png"});
         QCOMPARE(cut.status, 5);
         const QStringList said = Said(cut.err);
@@ -389,7 +389,7 @@ class ShotCliTest : public QObject {
                                   "allows"),
                  qPrintable(said[0]));
         const QImage picture = QImageReader(Path("budget.png")).read();
-        QCOMPARE(picture.size(), QSize(1000, 2097));
+        QCOMPARE(picture.size(), QSize(2000, 2097));
         QCOMPARE(FirstWrongRow(picture, [](int y) { return Band(y); }), -1);
 
         // A page that allocates without end: its renderer ends within its share of the

@@ -285,6 +285,12 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("escape in the address")
             << "https://a.org/\x1b[31m a.png\n"
             << QStringList{} << "line 1: a control character (U+001B) in the line";
+        QTest::newRow("tab inside quotes")
+            << "https://a.org/ \"a\tb.png\"\n"
+            << QStringList{} << "line 1: a control character (U+0009) in the line";
+        QTest::newRow("CR inside quotes")
+            << "https://a.org/ \"a\rb.png\"\n"
+            << QStringList{} << "line 1: a control character (U+000D)";
         QTest::newRow("delete") << "https://a.org/ a\x7f.png\n"
                                 << QStringList{} << "line 1: a control character (U+007F)";
         QTest::newRow("a line too long")
@@ -314,21 +320,31 @@ class ShotOptionsTest : public QObject {
         QTest::addColumn<qint64>("budget");
         QTest::addColumn<int>("width");
         QTest::addColumn<int>("jobs");
+        QTest::addColumn<bool>("batch");
         QTest::addColumn<qint64>("rows");
-        QTest::newRow("64 MiB, 1000 wide, one page")
-            << (qint64{64} << 20) << 1000 << 1 << qint64(2097);
-        QTest::newRow("two pages at once") << (qint64{64} << 20) << 1000 << 2 << qint64(1398);
-        QTest::newRow("12 GiB, desktop width") << (qint64{12} << 30) << 1920 << 2 << qint64(139810);
-        QTest::newRow("widest picture") << (qint64{12} << 30) << 16384 << 1 << qint64(24576);
-        QTest::newRow("nothing to spend") << qint64(0) << 1920 << 1 << qint64(0);
+        const qint64 mib64 = qint64{64} << 20, gib12 = qint64{12} << 30;
+        QTest::newRow("64 MiB, 1000 wide, one page") << mib64 << 1000 << 1 << false << qint64(4194);
+        QTest::newRow("a batch, one at a time") << mib64 << 1000 << 1 << true << qint64(2097);
+        QTest::newRow("a batch, two at once") << mib64 << 1000 << 2 << true << qint64(1398);
+        QTest::newRow("12 GiB, desktop width") << gib12 << 1920 << 2 << true << qint64(139810);
+        QTest::newRow("widest picture") << gib12 << 16384 << 1 << false << qint64(49152);
+        QTest::newRow("nothing to spend") << qint64(0) << 1920 << 1 << false << qint64(0);
     }
     void rowsWithinBudget() {
         QFETCH(qint64, budget);
         QFETCH(int, width);
         QFETCH(int, jobs);
+        QFETCH(bool, batch);
         QFETCH(qint64, rows);
-        QCOMPARE(RowsWithinBudget(budget, width, jobs), rows);
-        QVERIFY(DefaultMemoryBudget() > 0);
+        QCOMPARE(RowsWithinBudget(budget, width, jobs, batch), rows);
+    }
+
+    // The default is half of what the machine (or its container) has: never nothing,
+    // never more than the machine.
+    void defaultBudget() {
+        const qint64 budget = DefaultMemoryBudget();
+        QVERIFY(budget >= qint64{64} << 20);
+        QVERIFY(budget <= qint64(::sysconf(_SC_PHYS_PAGES)) * ::sysconf(_SC_PAGESIZE) / 2);
     }
 
     void batchFile() {
