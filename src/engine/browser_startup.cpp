@@ -15,11 +15,15 @@ bool StartBrowser() {
         QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     // The browser's own log lines ("tile memory limits exceeded") are no news for the
-    // user; flags of the user's own that ask for them win.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains("--log-level") && !flags.contains("--enable-logging")) {
-        flags += flags.isEmpty() ? "--log-level=3" : " --log-level=3";
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    }
+    // user.
+    AddBrowserFlag("--log-level=3", {"--log-level", "--enable-logging"});
     return root;
+}
+
+void AddBrowserFlag(const QByteArray& flag, std::initializer_list<const char*> unlessGiven) {
+    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
+    for (const char* given : unlessGiven)
+        if (flags.contains(given)) return;
+    flags += flags.isEmpty() ? flag : ' ' + flag;
+    qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The one way the browser is started, for both faces, the tests and the benchmarks.
 // Call before the application object exists.
+#include <QByteArray>
+#include <initializer_list>
 
 // Readies the browser: it draws into memory rather than through the graphics card (a
 // grab then copies the window's picture instead of reading back a texture several
@@ -11,3 +13,8 @@
 // so as root the sandbox is turned off. True when the run is as root and so without the sandbox:
 // the caller tells the user in its own words.
 bool StartBrowser();
+
+// Adds `flag` to the browser's command line, unless the user's QTWEBENGINE_CHROMIUM_FLAGS
+// hold one of `unlessGiven` already: what the user asks for wins. Call before the
+// application object exists.
+void AddBrowserFlag(const QByteArray& flag, std::initializer_list<const char*> unlessGiven);

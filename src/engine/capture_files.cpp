@@ -19,6 +19,20 @@ bool CaptureFiles::StampOf(const QString& path, Stamp& stamp) {
     return true;
 }
 
+namespace {
+
+// `picture` as a bitmap into an open file, all of it handed to the system (for the rename
+// later); the file is cancelled when that fails.
+Outcome WriteInto(ReplaceFile& file, const QImage& picture) {
+    QIODevice& device = file.device();
+    if (WriteBitmap(picture, device) && static_cast<QFile&>(device).flush()) return Outcome::Done();
+    const QString why = device.errorString();
+    file.cancel();
+    return Outcome::Failed(why);
+}
+
+}  // namespace
+
 // The files cut from the capture's picture, written ahead on two more threads: one in
 // the order asked, one from the last file back (the composite, the largest, is the last
 // one needed), until they meet. Each is put in place when the same pixels are written
@@ -53,11 +67,7 @@ struct CaptureFiles::Ahead {
                 if (front == back) return;
                 entry = (fromFront ? files[front++] : files[--back]).get();
             }
-            QIODevice& device = entry->file->device();
-            const bool ok =
-                WriteBitmap(Part(entry->part), device) && static_cast<QFile&>(device).flush();
-            if (!ok) entry->file->cancel();
-            entry->done.set_value(ok);
+            entry->done.set_value(WriteInto(*entry->file, Part(entry->part)).ok);
         }
     }
     File* Find(const QString& path) {
@@ -160,11 +170,7 @@ Outcome CaptureFiles::Write(const QImage& picture, const QString& path) {
     }
     auto file = std::make_unique<ReplaceFile>(path, ReplaceFile::Kind::Scratch);
     if (!file->open()) return Outcome::Failed(file->reason());
-    if (!WriteBitmap(picture, file->device()) || !static_cast<QFile&>(file->device()).flush()) {
-        const QString why = file->device().errorString();
-        file->cancel();
-        return Outcome::Failed(why);
-    }
+    if (const Outcome written = WriteInto(*file, picture); !written) return written;
     return stage(std::move(file));
 }
 

@@ -21,8 +21,9 @@ RegularFile Open(const QString& path, qint64 limit, bool pipes) {
         return out;
     }
     struct stat st {};
-    const bool pipe = pipes && ::fstat(fd, &st) == 0 && S_ISFIFO(st.st_mode);
-    if (!pipe && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
+    const bool known = ::fstat(fd, &st) == 0;
+    const bool pipe = known && pipes && S_ISFIFO(st.st_mode);
+    if (!pipe && (!known || !S_ISREG(st.st_mode))) {
         out.reason = pipes ? QStringLiteral("not a regular file or a pipe")
                            : QStringLiteral("not a regular file");
         ::close(fd);

@@ -10,6 +10,20 @@
 #include "formats/picture_file.h"
 #include "shot/shot_options.h"
 
+namespace {
+
+// "a control character (U+XXXX) in the line" for the first one in `text` that is not among
+// `allowed`; empty when there is none.
+QString ControlIn(const QString& text, QStringView allowed) {
+    for (const QChar c : text)
+        if (((c < u' ' && !allowed.contains(c)) || c == u'\x7f'))
+            return QStringLiteral("a control character (U+%1) in the line")
+                .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0'));
+    return {};
+}
+
+}  // namespace
+
 BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
     BatchList list;
     std::map<QString, int> outputs;  // cleaned absolute path -> line
@@ -23,23 +37,16 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
         };
         // A NUL would cut a name short where the system reads it, so that two lines could
         // name one file; no other control character belongs in an address or a name.
-        for (const QChar c : line)
-            if ((c < u' ' && c != u'\t' && c != u'\r') || c == u'\x7f')
-                return fail(
-                    QStringLiteral("a control character (U+%1) in the line")
-                        .arg(QString::number(c.unicode(), 16).toUpper().rightJustified(4, u'0')));
+        if (const QString control = ControlIn(line, u"\t\r"); !control.isEmpty())
+            return fail(control);
         if (line.size() > kLongestBatchLine)
             return fail(QStringLiteral("longer than %1 characters").arg(kLongestBatchLine));
         // The usual shell-like reading: spaces separate, double quotes keep together.
         const QStringList fields = QProcess::splitCommand(line);
         // Inside quotes a tab or a CR stays in the name, where it has no place either.
         for (const QString& field : fields)
-            for (const QChar c : field)
-                if (c < u' ')
-                    return fail(QStringLiteral("a control character (U+%1) in the line")
-                                    .arg(QString::number(c.unicode(), 16)
-                                             .toUpper()
-                                             .rightJustified(4, u'0')));
+            if (const QString control = ControlIn(field, u""); !control.isEmpty())
+                return fail(control);
         if (fields.size() != 2)
             return fail(
                 QStringLiteral("ADDRESS OUTPUT expected, %1 field(s) found").arg(fields.size()));

@@ -90,17 +90,12 @@ int main(int argc, char* argv[]) {
                          .arg(screen)
                          .arg(budget >> 20));
 
-    // A page's scripts get a share of the budget too: one that allocates without end ends
-    // its renderer, which the engine reports, before the machine runs out. The user's own
-    // flags for the scripts win.
-    QByteArray flags = qgetenv("QTWEBENGINE_CHROMIUM_FLAGS");
-    if (!flags.contains("--js-flags")) {
-        const qint64 heapMiB = std::clamp<qint64>((budget >> 20) / (jobs + 1), 64, 4096);
-        // (each page's scripts a share, the picture being written another)
-        flags += QByteArray(flags.isEmpty() ? "" : " ") +
-                 "--js-flags=--max-old-space-size=" + QByteArray::number(heapMiB);
-        qputenv("QTWEBENGINE_CHROMIUM_FLAGS", flags);
-    }
+    // A page's scripts get a share of the budget too (each page one, the picture being
+    // written another): one that allocates without end ends its renderer, which the
+    // engine reports, before the machine runs out.
+    const qint64 heapMiB = std::clamp<qint64>((budget >> 20) / (jobs + 1), 64, 4096);
+    AddBrowserFlag("--js-flags=--max-old-space-size=" + QByteArray::number(heapMiB),
+                   {"--js-flags"});
 
     showConsole = o.console;
     // The browser's console messages below warnings come only when they are shown.

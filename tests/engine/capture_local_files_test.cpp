@@ -67,6 +67,22 @@ class CaptureLocalFilesTest : public QObject {
     Q_OBJECT
     QWebEngineProfile* profile_ = nullptr;
 
+    // One screen of 400 x 300 of the page at `address`, as the engine takes it.
+    ShotResult Shoot(const QString& address) {
+        CaptureEngine engine(profile_);
+        ShotRequest request;
+        request.address = QUrl(address);
+        request.width = 400;
+        request.screenHeight = 300;
+        request.screens = 1;
+        ShotResult result{ShotStatus::Busy, {}, QStringLiteral("no answer")};
+        QSignalSpy finished(&engine, &CaptureEngine::Finished);
+        connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
+        engine.Shoot(request);
+        finished.wait(120000);
+        return result;
+    }
+
   private Q_SLOTS:
     void initTestCase() {
         profile_ = new QWebEngineProfile(this);
@@ -90,17 +106,7 @@ class CaptureLocalFilesTest : public QObject {
     }
     void scriptsReadNoOtherFile() {
         QFETCH(QString, how);
-        CaptureEngine engine(profile_);
-        ShotRequest request;
-        request.address = QUrl(WritePage("reads-" + how + ".html", ReadingPage(how)));
-        request.width = 400;
-        request.screenHeight = 300;
-        request.screens = 1;
-        ShotResult result{ShotStatus::Busy, {}, {}};
-        QSignalSpy finished(&engine, &CaptureEngine::Finished);
-        connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
-        engine.Shoot(request);
-        QVERIFY(finished.wait(120000));
+        const ShotResult result = Shoot(WritePage("reads-" + how + ".html", ReadingPage(how)));
         // A refused navigation may end the load itself: then there is no picture at all,
         // and so nothing of the file.
         if (how == "navigate" && result.status == ShotStatus::LoadFailed) {
@@ -125,21 +131,11 @@ class CaptureLocalFilesTest : public QObject {
             "<rect width='100' height='100' fill='#00ff00'/></svg>");
         svg.close();
         WritePage("framed.html", "<body style='margin:0;background:#0000ff'></body>");
-        CaptureEngine engine(profile_);
-        ShotRequest request;
-        request.address = QUrl(WritePage(
+        const ShotResult result = Shoot(WritePage(
             "shows.html",
             "<body style='margin:0'><object data='figure.svg' type='image/svg+xml' "
             "style='display:block;width:100px;height:100px'></object><iframe src='framed.html' "
             "style='display:block;border:0;width:100px;height:100px'></iframe></body>"));
-        request.width = 400;
-        request.screenHeight = 300;
-        request.screens = 1;
-        ShotResult result{ShotStatus::Busy, {}, {}};
-        QSignalSpy finished(&engine, &CaptureEngine::Finished);
-        connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
-        engine.Shoot(request);
-        QVERIFY(finished.wait(120000));
         QCOMPARE(result.status, ShotStatus::Ok);
         QCOMPARE(QColor(result.picture.pixel(50, 50)), QColor(Qt::green));
         QCOMPARE(QColor(result.picture.pixel(50, 150)), QColor(Qt::blue));

@@ -77,7 +77,7 @@ function(resized) {
         el.style.setProperty('height', 'auto', 'important');
         const auto = heightNow(el);
         if (attribute === null)
-            el.removeAttribute('style');
+            g.unstyle(el);
         else
             el.setAttribute('style', attribute);
         if (Math.abs(auto - now) < 0.5) continue;

@@ -3,10 +3,13 @@
 function(color) {
     if (window.glimpaCapture) return true;
     const g = window.glimpaCapture = {saved: new Map(), scroll: [scrollX, scrollY]};
-    // The elements whose style attribute is empty to begin with: an empty one left on any
-    // other after the restore (the root element of a page whose height the pin changed
-    // keeps one) is the capture's, and goes.
-    g.empty = new Set(document.querySelectorAll('[style=""]'));
+    // Takes away a style attribute that the capture's own changes made. Removed after the
+    // inline style was changed through el.style, it comes back empty (style="") the next
+    // time the attribute is read; set from text first, it goes for good.
+    g.unstyle = (el) => {
+        el.setAttribute('style', '');
+        el.removeAttribute('style');
+    };
     g.touch = (el) => {
         if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style'));
     };

@@ -7,12 +7,10 @@ function() {
         if (el) el.remove();
     for (const [el, style] of g.saved) {
         if (style === null)
-            el.removeAttribute('style');
+            g.unstyle(el);
         else
             el.setAttribute('style', style);
     }
-    for (const el of document.querySelectorAll('[style=""]'))
-        if (!g.empty.has(el)) el.removeAttribute('style');
     delete window.glimpaCapture;
     scrollTo(g.scroll[0], g.scroll[1]);
     return true;
