@@ -3,11 +3,12 @@
 #include <QFileInfo>
 #include <QUrl>
 
-#include "engine/page_safety.h"
+#include "engine/capture_page.h"
 
 WebBrowser::WebBrowser(QWidget* parent) : Twipped<QWebEngineView>(parent) {
-    // The page the user browses to is the page the capture takes: the same rules.
-    ConfineLocalPages(*page());
+    // The page the user browses to is the page the capture takes: the same rules, and
+    // the same answers to its dialogs while a capture runs.
+    setPage(new CapturePage(nullptr, this));
 }
 
 void WebBrowser::Navigate(const QString& address) {

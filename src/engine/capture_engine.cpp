@@ -3,9 +3,10 @@
 #include <QColor>
 #include <QDeadlineTimer>
 #include <QTimer>
-#include <QWebEnginePage>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
 #include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 #include <algorithm>
 #include <cmath>
@@ -13,6 +14,8 @@
 #include <functional>
 #include <future>
 
+#include "engine/capture_page.h"
+#include "engine/load_failure.h"
 #include "engine/page_safety.h"
 #include "engine/page_scripts.h"
 
@@ -21,23 +24,36 @@ namespace {
 // Our scripts run apart from the page's own, so neither can disturb the other's names.
 constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
 
-// The tallest view the engine renders at once, in device pixels. Chromium's software
-// renderer draws a 1920-wide view of 24,000 rows whole but leaves all below the first
-// screen of a 28,000-row one blank; and the browser and the view keep several copies of
-// the view's pixels, so a part of this height keeps the peak memory near the size of the
-// picture.
+// The most pixels the engine renders at once: 8,192 rows of a 1920-wide view. Chromium's
+// software renderer draws a 1920-wide view of 24,000 rows whole but leaves all below the
+// first screen of a 28,000-row one blank; and the browser and the view keep several
+// copies of the view's pixels, so a part of this size keeps the peak memory near the size
+// of the picture. A wider page gets parts of fewer rows.
+constexpr qint64 kPartPixels = 8192LL * 1920;
 constexpr int kPartRows = 8192;
+
+// The marker of a fresh frame covers the view's bottom rows, two device pixels high and
+// wide at any scale, so its last row holds its colour unblended; a gap row keeps it out
+// of every grabbed row, whichever way a part's edges round.
+constexpr int kMarkerRows = 2;
+constexpr int kBelowPart = kMarkerRows + 1;
 
 // How often an answer is asked for again while waiting.
 constexpr int kPollMs = 3;
 
-// Time the view gets to show the marker of a fresh frame even after the request's bound
-// ran out: without it a page that never settles would be grabbed mid-frame.
-constexpr int kFrameGraceMs = 3000;
+// The longest a capture goes past its time (the --timeout it was given): a page taken as
+// it stands needs a last frame, and a renderer that hangs or died is given up.
+constexpr int kOverrunMs = 800;
+// Of the time given, what is kept back from the page's load and settling for that last
+// frame and the grab: a fifth, at most two seconds.
+constexpr qint64 kKeepBackMs = 2000;
 
-// Past the request's bound, this long without the page answering at all (a renderer
-// that hangs or died) ends the shot: every wait of the engine has an end.
-constexpr int kSilenceMs = 15000;
+// A page that moved under the parts already taken is taken again this many times at
+// most, then written as it came, marked.
+constexpr int kRetakes = 2;
+
+// The dialogs of a page told one by one; past these, only how many more there were.
+constexpr int kDialogLines = 10;
 
 int Device(double css, double scale) {
     return static_cast<int>(std::lround(css * scale));
@@ -48,33 +64,54 @@ int Device(double css, double scale) {
 struct CaptureEngine::Run {
     ShotRequest request;
     int id = 0;
+    // The page's wait ends at `deadline`, the whole capture at `end`.
     QDeadlineTimer deadline;
+    QDeadlineTimer end;
     bool settled = true;
     bool cut = false;
+    bool cutWide = false;
+    bool widened = false;
+    bool changing = false;
+    bool webglFailed = false;
+    int retakes = 0;
     QSize viewSizeBefore;
-    int growths = 0;
     // The number of the marker last given; its colour is MarkerColour(markers).
     int markers = 0;
-    // CSS pixels: one screen, the picture's height, the view's height for the picture
-    // (one row more holds the frame marker).
+    // CSS pixels: one screen, the picture's height, the part of it the tall view shows.
     int width = 0;
     int screen = 0;
     int tall = 0;
     int view = 0;
     // The rows of the picture done so far, CSS pixels.
     int done = 0;
+    int httpStatus = 0;
+    QStringList notes;
+    int dialogsLeftOut = 0;
     QImage picture;
     // The picture made white on another core while the page settles: the first touch of
     // its memory costs as much as a frame. Declared after the picture, so that a run
     // ended early waits for it before the picture goes.
     std::future<void> whitening;
-    QMetaObject::Connection loading;
+    // The page is loading: the view's load signals are for this shot.
+    bool loading = false;
 
-    // The picture for the tall size, white, ready to be painted into.
+    // The picture for the tall size, white where nothing was taken, the rows taken kept.
     bool MakePicture() {
         const QSize size(Device(width, request.scale), Device(tall, request.scale));
         if (whitening.valid()) whitening.get();
         if (picture.size() == size) return true;
+        if (done > 0 && picture.width() == size.width()) {
+            // A page that grew while it was taken: the rows so far move to a taller picture.
+            QImage taller(size, QImage::Format_RGB32);
+            if (taller.isNull()) return false;
+            const int keep = std::min(picture.height(), size.height());
+            std::memcpy(taller.bits(), picture.constBits(),
+                        static_cast<size_t>(picture.bytesPerLine()) * keep);
+            std::memset(taller.scanLine(keep), 0xff,
+                        static_cast<size_t>(taller.bytesPerLine()) * (size.height() - keep));
+            picture = std::move(taller);
+            return true;
+        }
         // The old picture goes first: never two of them at once.
         picture = QImage();
         picture = QImage(size, QImage::Format_RGB32);
@@ -93,7 +130,7 @@ struct CaptureEngine::Run {
 
 CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
     : QObject(parent), ownView_(std::make_unique<QWebEngineView>()) {
-    if (profile) ownView_->setPage(new QWebEnginePage(profile, ownView_.get()));
+    ownView_->setPage(new CapturePage(profile, ownView_.get()));
     // The view renders as if shown, without a window on any screen.
     ownView_->setAttribute(Qt::WA_DontShowOnScreen);
     view_ = ownView_.get();
@@ -106,7 +143,8 @@ CaptureEngine::CaptureEngine(QWebEngineView& view, QObject* parent)
 }
 
 void CaptureEngine::Watch() {
-    ConfineLocalPages(*view_->page());
+    page_ = qobject_cast<CapturePage*>(view_->page());
+    if (!page_) ConfineLocalPages(*view_->page());
     // A renderer that dies (killed for its memory, or crashed) answers nothing more: the
     // shot ends at once and says so, rather than wait out its time as a page that
     // stopped answering.
@@ -118,11 +156,42 @@ void CaptureEngine::Watch() {
                                         : tr("exit status %1").arg(code);
                 Fail(ShotStatus::LoadFailed, tr("The page's renderer crashed (%1).").arg(how));
             });
+    connect(view_->page(), &QWebEnginePage::loadingChanged, this, &CaptureEngine::LoadingChanged);
+    // A canvas that asks for WebGL where the browser has none gets an event, from the
+    // document's start on: the capture tells the page drew without it.
+    if (view_->page()->scripts().find(QStringLiteral("glimpa-webgl")).isEmpty()) {
+        QWebEngineScript webgl;
+        webgl.setName(QStringLiteral("glimpa-webgl"));
+        webgl.setWorldId(kWorld);
+        webgl.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        webgl.setRunsOnSubFrames(false);
+        webgl.setSourceCode(
+            QStringLiteral("addEventListener('webglcontextcreationerror', () => {"
+                           " window.glimpaWebglFailed = true; }, true);"));
+        view_->page()->scripts().insert(webgl);
+    }
+    if (!page_) return;
+    connect(page_, &CapturePage::DialogAnswered, this, [this](const QString& line) {
+        if (!run_) return;
+        // A page that opens dialogs in a loop gets a count, not a line each.
+        if (run_->notes.size() < kDialogLines)
+            run_->notes << tr("the page's %1").arg(line);
+        else
+            ++run_->dialogsLeftOut;
+    });
+    connect(page_, &CapturePage::NavigatedAway, this, [this](const QUrl& address) {
+        if (!run_) return;
+        Fail(ShotStatus::LoadFailed,
+             tr("The page went to %1 while it was being taken; a picture would have mixed two "
+                "pages.")
+                 .arg(address.toDisplayString()));
+    });
 }
 
 CaptureEngine::~CaptureEngine() {
     // A shot cut short still gives the page back.
     if (run_ && view_) view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+    if (page_) page_->SetCapturing(false);
 }
 
 QWebEngineView& CaptureEngine::View() {
@@ -136,7 +205,8 @@ bool CaptureEngine::Busy() const {
 void CaptureEngine::Shoot(const ShotRequest& request) {
     if (run_) {
         QTimer::singleShot(0, this, [this] {
-            Q_EMIT Finished({ShotStatus::Busy, {}, tr("A capture is already running.")});
+            Q_EMIT Finished(
+                ShotResult::Of(ShotStatus::Busy, {}, tr("A capture is already running.")));
         });
         return;
     }
@@ -144,22 +214,30 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
     run_ = std::make_unique<Run>();
     run_->request = request;
     run_->id = ++runs;
-    run_->deadline = QDeadlineTimer(request.timeout);
+    const qint64 given = request.timeout.count();
+    run_->deadline = QDeadlineTimer(given - std::min(given / 5, kKeepBackMs));
+    run_->end = QDeadlineTimer(given + kOverrunMs);
+    if (page_) page_->SetCapturing(true);
     After(0, &CaptureEngine::Begin);
     const int id = run_->id;
-    const auto bound = std::chrono::milliseconds(kSilenceMs) + request.timeout;
-    QTimer::singleShot(bound, this, [this, id] {
+    QTimer::singleShot(EndMs(), this, [this, id] {
         if (!Current(id)) return;
         Run& r = *run_;
-        if (!r.viewSizeBefore.isEmpty() && !ownView_) view_->resize(r.viewSizeBefore);
-        view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+        const QString seconds = QString::number(r.request.timeout.count() / 1000.0);
+        if (r.loading)
+            return Fail(ShotStatus::LoadFailed, tr("%1 did not load within %2 s.")
+                                                    .arg(r.request.address.toDisplayString())
+                                                    .arg(seconds));
         // The rows not taken are white already.
         if (r.WhitePicture().isNull() || r.done == 0)
-            return Fail(ShotStatus::LoadFailed, tr("The page stopped answering."));
-        ShotResult result{ShotStatus::NotSettled, std::move(r.picture),
-                          tr("The page stopped answering; the picture holds what was taken.")};
-        run_.reset();
-        Q_EMIT Finished(result);
+            return Fail(ShotStatus::LoadFailed,
+                        tr("The page stopped answering within %1 s.").arg(seconds));
+        Finish(ShotResult::Of(
+            ShotStatus::NotSettled, std::move(r.picture),
+            tr("The time (%1 s) ran out while the page was taken; the picture holds its "
+               "top %2 pixels, white below.")
+                .arg(seconds)
+                .arg(Device(r.done, r.request.scale))));
     });
 }
 
@@ -202,33 +280,54 @@ int CaptureEngine::RemainingMs() const {
     return static_cast<int>(std::max<qint64>(0, run_->deadline.remainingTime()));
 }
 
-void CaptureEngine::Fail(ShotStatus status, const QString& detail) {
-    ShotResult result{status, {}, detail};
+int CaptureEngine::EndMs() const {
+    return static_cast<int>(std::max<qint64>(0, run_->end.remainingTime()));
+}
+
+void CaptureEngine::Finish(ShotResult result) {
+    Run& r = *run_;
+    // The page takes its changes back in the renderer's own time: every later script,
+    // a next shot's included, runs after this one, so nothing waits for it here. A view
+    // someone else owns gets its size back; our own goes back to one screen, which frees
+    // the tall view's frames before the picture is encoded.
+    view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+    if (ownView_ && r.width > 0)
+        view_->resize(OneScreen());
+    else if (!ownView_ && !r.viewSizeBefore.isEmpty())
+        view_->resize(r.viewSizeBefore);
+    if (page_) page_->SetCapturing(false);
+    result.httpStatus = r.httpStatus;
+    if (r.httpStatus) result.httpText = HttpStatusText(r.httpStatus);
+    result.notes = std::move(r.notes);
+    if (r.dialogsLeftOut)
+        result.notes
+            << tr("and %1 more dialogs of the page, answered the same way").arg(r.dialogsLeftOut);
     run_.reset();
     Q_EMIT Finished(result);
+}
+
+void CaptureEngine::Fail(ShotStatus status, const QString& detail) {
+    Finish(ShotResult::Of(status, {}, detail));
 }
 
 void CaptureEngine::Begin() {
     Run& r = *run_;
     const ShotRequest& q = r.request;
     if (q.width <= 0 || q.screenHeight <= 0 || !(q.scale >= 0.25 && q.scale <= 5) ||
-        !(q.screens >= 0) || !std::isfinite(q.screens) || q.maxHeight <= 0)
+        !(q.screens >= 0) || !std::isfinite(q.screens) || q.maxHeight <= 0 || q.maxWidth < 0)
         return Fail(ShotStatus::LoadFailed, tr("The capture was asked for with impossible sizes."));
     r.width = q.width;
     r.screen = q.screenHeight;
+    // The page sees its scale and width from its first script on: its pictures for that
+    // scale are the ones it loads.
+    if (!qFuzzyCompare(view_->zoomFactor(), q.scale)) view_->setZoomFactor(q.scale);
     if (q.address.isEmpty()) return Prepare();
 
-    r.loading = connect(view_.data(), &QWebEngineView::loadFinished, this, [this](bool ok) {
-        disconnect(run_->loading);
-        if (!ok)
-            return Fail(ShotStatus::LoadFailed,
-                        tr("%1 did not load.").arg(run_->request.address.toDisplayString()));
-        Prepare();
-    });
+    r.loading = true;
     const int id = r.id;
     QTimer::singleShot(RemainingMs(), this, [this, id] {
         if (!Current(id) || !run_->loading) return;
-        disconnect(run_->loading);
+        run_->loading = false;
         view_->stop();
         // A page that shows something but still waits for a slow part is taken as it
         // stands, marked unsettled; only one that never showed anything failed to load.
@@ -253,16 +352,45 @@ void CaptureEngine::Begin() {
     view_->load(q.address);
 }
 
+void CaptureEngine::LoadingChanged(const QWebEngineLoadingInfo& info) {
+    if (!run_ || !run_->loading) return;
+    Run& r = *run_;
+    switch (info.status()) {
+        case QWebEngineLoadingInfo::LoadStartedStatus:
+        // Stopped: a newer navigation took its place, whose end is awaited.
+        case QWebEngineLoadingInfo::LoadStoppedStatus:
+            return;
+        case QWebEngineLoadingInfo::LoadSucceededStatus:
+            break;
+        case QWebEngineLoadingInfo::LoadFailedStatus:
+            // -3: aborted for a newer navigation (a script or a refresh sent the page on).
+            if (info.errorCode() == -3) return;
+            // A server's error that came with a page of its own: the page is taken, and
+            // the status told.
+            if (info.errorDomain() == QWebEngineLoadingInfo::HttpStatusCodeDomain &&
+                !info.isErrorPage()) {
+                r.httpStatus = info.errorCode();
+                break;
+            }
+            r.loading = false;
+            return Fail(ShotStatus::LoadFailed, LoadFailureReason(info) + u'.');
+    }
+    r.loading = false;
+    Prepare();
+}
+
 void CaptureEngine::Prepare() {
     Run& r = *run_;
-    r.loading = {};
+    // From here on the page is the one being taken: it may not go elsewhere.
+    if (page_) page_->GuardNavigation(true);
     const double scale = r.request.scale;
     if (!qFuzzyCompare(view_->zoomFactor(), scale)) view_->setZoomFactor(scale);
     if (ownView_ && !view_->isVisible()) view_->show();
     // One screen first: what follows the viewport's height is measured there.
-    r.viewSizeBefore = view_->size();
+    if (r.viewSizeBefore.isEmpty()) r.viewSizeBefore = view_->size();
     view_->resize(OneScreen());
-    Settle(Loop::Measure, &CaptureEngine::Measured, pagescripts::Prepare(NextMarker()));
+    Settle(Loop::Measure, &CaptureEngine::Measured,
+           pagescripts::Prepare(NextMarker(), kMarkerRows / scale, r.request.stillMotion));
 }
 
 QSize CaptureEngine::OneScreen() const {
@@ -270,20 +398,26 @@ QSize CaptureEngine::OneScreen() const {
     return {Device(r.width, r.request.scale), Device(r.screen, r.request.scale)};
 }
 
+int CaptureEngine::TallViewRows() const {
+    return Device(run_->view, run_->request.scale) + kBelowPart;
+}
+
 void CaptureEngine::Settle(Loop loop, void (CaptureEngine::*next)(const QStringList&),
                            const QString& before) {
     Run& r = *run_;
+    const double scale = r.request.scale;
     // A page out of time is not waited for; what the loop does besides still happens.
     const bool wait = !r.deadline.hasExpired();
     if (!wait) r.settled = false;
     // The tall view's markers go on from the last one given, none the view shows now.
     const int first = loop == Loop::Measure ? 0 : r.markers + 1;
     const QRgb avoid = first ? MarkerPixel() : 0;
-    const int tall = r.view + 1;
+    const double tall = TallViewRows() / scale;
     const QString script =
-        loop == Loop::Measure ? pagescripts::SettleAndMeasure(r.width, r.screen, wait)
-        : loop == Loop::Pin   ? pagescripts::PinAndSettle(r.width, tall, wait, first, avoid)
-                              : pagescripts::SettlePart(r.width, tall, wait, first, avoid);
+        loop == Loop::Measure
+            ? pagescripts::SettleAndMeasure(r.width, r.screen, wait, r.request.scrollElement)
+        : loop == Loop::Pin ? pagescripts::PinAndSettle(r.width, tall, wait, first, avoid)
+                            : pagescripts::SettlePart(r.width, tall, wait, first, avoid);
     const auto settled = [this, next](const QVariant& answer) {
         QStringList values = answer.toString().split(QLatin1Char(' '));
         // The marker shown last is the one the view must show.
@@ -303,9 +437,9 @@ void CaptureEngine::Settle(Loop loop, void (CaptureEngine::*next)(const QStringL
 
 void CaptureEngine::StopSettle(std::function<void(const QVariant&)> settled) {
     // Out of time: the page is taken as it stands, with a fresh marker; a view that has
-    // not yet taken its new size gets the grace of a frame.
+    // not yet taken its new size gets the grace of a frame, within the capture's end.
     run_->settled = false;
-    PollScript(pagescripts::StopSettle(false), kFrameGraceMs,
+    PollScript(pagescripts::StopSettle(false), EndMs() / 2,
                [this, settled](const QVariant& stopped) {
                    if (stopped.toBool()) return settled(stopped);
                    Script(pagescripts::StopSettle(true), settled);
@@ -315,6 +449,21 @@ void CaptureEngine::StopSettle(std::function<void(const QVariant&)> settled) {
 void CaptureEngine::Measured(const QStringList& values) {
     Run& r = *run_;
     const ShotRequest& q = r.request;
+    const QString shell = values.value(2);
+    if (shell == QLatin1String("missing"))
+        return Fail(
+            ShotStatus::LoadFailed,
+            tr("No element of the page matches the scroll element \"%1\".").arg(q.scrollElement));
+    // A page wider than the view is laid out again as wide as it is (up to the widest
+    // picture), and measured there: its height at that width is the picture's.
+    const int pageWidth = values.value(1).toInt();
+    if (q.maxWidth > 0 && !r.widened && pageWidth > r.width) {
+        r.widened = true;
+        r.cutWide = pageWidth > std::max(q.maxWidth, q.width);
+        r.width = std::min(pageWidth, std::max(q.maxWidth, q.width));
+        view_->resize(OneScreen());
+        return Settle(Loop::Measure, &CaptureEngine::Measured);
+    }
     const int page = std::max(r.screen, values.value(0).toInt());
     const int asked = q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
     SetTall(std::max(1, asked));
@@ -325,18 +474,18 @@ void CaptureEngine::Measured(const QStringList& values) {
 
 void CaptureEngine::SetTall(int tall) {
     Run& r = *run_;
-    const int most = std::max(1, static_cast<int>(r.request.maxHeight / r.request.scale));
+    const double scale = r.request.scale;
+    const int most = std::max(1, static_cast<int>(r.request.maxHeight / scale));
     r.cut = tall > most;
     r.tall = std::min(tall, most);
-    const int part = std::max(1, static_cast<int>(kPartRows / r.request.scale));
+    const qint64 rows = std::min<qint64>(kPartRows, kPartPixels / Device(r.width, scale));
+    const int part = std::max(1, static_cast<int>(rows / scale));
     r.view = std::max(r.screen, std::min(r.tall, part));
 }
 
 void CaptureEngine::Grow() {
     Run& r = *run_;
-    const double scale = r.request.scale;
-    ++r.growths;
-    view_->resize(Device(r.width, scale), Device(r.view + 1, scale));
+    view_->resize(Device(r.width, r.request.scale), TallViewRows());
     Settle(Loop::Pin, &CaptureEngine::Grown);
 }
 
@@ -346,11 +495,12 @@ void CaptureEngine::Grown(const QStringList& heights) {
     const int inner = heights.value(1).toInt();
     // Only a whole page follows what the page became in the tall view (lazy images of
     // no given size, content added by scripts); a view taller than the page says
-    // nothing about the page's own height.
+    // nothing about the page's own height. A page that grows without end grows up to
+    // the tallest picture, or as long as there is time.
     if (r.request.screens == 0 && scroll > inner && scroll > r.tall && !r.cut) {
         const int view = r.view;
         SetTall(scroll);
-        if (r.view > view && r.growths < 4) return Grow();
+        if (r.view > view && !r.deadline.hasExpired()) return Grow();
     }
     if (!r.MakePicture())
         return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
@@ -360,8 +510,7 @@ void CaptureEngine::Grown(const QStringList& heights) {
 }
 
 QRgb CaptureEngine::MarkerPixel() {
-    const int y = Device(run_->view, run_->request.scale);
-    const QImage shown = view_->grab(QRect(0, y, 1, 1)).toImage();
+    const QImage shown = view_->grab(QRect(0, view_->height() - 1, 1, 1)).toImage();
     return shown.isNull() ? 0 : shown.pixel(0, 0) & 0xffffff;
 }
 
@@ -376,10 +525,12 @@ QString CaptureEngine::NextMarker() {
 }
 
 void CaptureEngine::ShowFreshFrame() {
-    // The marker lies in the view's last row, below every grabbed row: seeing it in the
+    // The marker lies in the view's last rows, below every grabbed row: seeing it in the
     // colour the settle gave it last proves that the view shows a frame drawn after all
-    // the changes made before it.
-    auto deadline = std::make_shared<QDeadlineTimer>(std::max(RemainingMs(), kFrameGraceMs));
+    // the changes made before it. Past the page's time the view gets until shortly
+    // before the capture's end.
+    const int grace = std::max(RemainingMs(), EndMs() - kOverrunMs / 2);
+    auto deadline = std::make_shared<QDeadlineTimer>(std::max(0, grace));
     auto look = std::make_shared<std::function<void()>>();
     const int id = run_->id;
     *look = [this, id, deadline, look] {
@@ -415,32 +566,91 @@ void CaptureEngine::GrabPart() {
     const int screens = (r.tall + r.screen - 1) / r.screen;
     Q_EMIT Progress(std::min(screens, (r.done + r.screen - 1) / r.screen), screens);
     if (!Current(r.id)) return;
-    if (r.done >= r.tall) return Restore();
+    if (r.done >= r.tall) return CheckLayout();
+    NextPart();
+}
+
+void CaptureEngine::NextPart() {
+    Run& r = *run_;
     // The next part: the page scrolled so that it starts at the view's top. A spacer past
     // the picture's end lets every part scroll exactly there.
     Script(pagescripts::ScrollPart(r.done, r.tall + r.view + 2),
            [this](const QVariant&) { Settle(Loop::Part, &CaptureEngine::PartSettled); });
 }
 
+void CaptureEngine::CheckLayout() {
+    Script(pagescripts::LayoutCheck(run_->tall), [this](const QVariant& answer) {
+        Run& r = *run_;
+        const QStringList check = answer.toString().split(QLatin1Char(' '));
+        const bool inTime = !r.deadline.hasExpired();
+        if (check.value(0) == QLatin1String("moved")) {
+            // Rows taken earlier no longer show what is there: all of them again.
+            if (r.retakes >= kRetakes || !inTime) {
+                r.changing = true;
+                return Restore();
+            }
+            ++r.retakes;
+            r.done = 0;
+            return Grow();
+        }
+        if (check.value(0) == QLatin1String("wait") && r.request.screens == 0 && !r.cut) {
+            if (!inTime) {
+                r.changing = true;
+                return Restore();
+            }
+            return After(kPollMs * 10, &CaptureEngine::CheckLayout);
+        }
+        if (check.value(0) == QLatin1String("grew") && r.request.screens == 0 && !r.cut) {
+            if (!inTime) {
+                r.changing = true;
+                return Restore();
+            }
+            const int view = r.view;
+            SetTall(check.value(1).toInt());
+            if (!r.MakePicture())
+                return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
+                                                        .arg(Device(r.width, r.request.scale))
+                                                        .arg(Device(r.tall, r.request.scale)));
+            // Still one part: the taller view shows it whole in one frame again.
+            if (r.view > view) {
+                r.done = 0;
+                return Grow();
+            }
+            return NextPart();
+        }
+        if (check.contains(QLatin1String("webgl"))) r.webglFailed = true;
+        Restore();
+    });
+}
+
 void CaptureEngine::Restore() {
     Run& r = *run_;
-    // The page takes its changes back in the renderer's own time: every later script,
-    // a next shot's included, runs after this one, so nothing waits for it here. A view
-    // someone else owns gets its size back; our own goes back to one screen, which frees
-    // the tall view's frames before the picture is encoded.
-    view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
-    view_->resize(ownView_ ? OneScreen() : r.viewSizeBefore);
     ShotResult result;
     result.picture = std::move(r.picture);
+    const QString seconds = QString::number(r.request.timeout.count() / 1000.0);
     if (!r.settled) {
         result.status = ShotStatus::NotSettled;
-        result.detail = tr("The page did not settle within %1 s; it is shown as it then stood.")
-                            .arg(r.request.timeout.count() / 1000.0);
+        result.detail =
+            tr("The page did not settle within %1 s; it is shown as it then stood.").arg(seconds);
+    } else if (r.changing) {
+        result.status = ShotStatus::NotSettled;
+        result.detail =
+            tr("The page kept changing while it was taken; parts of the picture may "
+               "show it at different moments.");
+    } else if (r.webglFailed) {
+        result.status = ShotStatus::NotSettled;
+        result.detail =
+            tr("The page draws with WebGL, which this browser cannot draw here (it "
+               "needs OpenGL, which needs a display); the picture shows the page "
+               "without it.");
+    } else if (r.cutWide) {
+        result.status = ShotStatus::CutAtMaxWidth;
+        result.detail = tr("The page is wider than %1 pixels; the picture ends there.")
+                            .arg(Device(r.width, r.request.scale));
     } else if (r.cut) {
         result.status = ShotStatus::CutAtMaxHeight;
         result.detail = tr("The page is taller than %1 pixels; the picture ends there.")
                             .arg(r.request.maxHeight);
     }
-    run_.reset();
-    Q_EMIT Finished(result);
+    Finish(std::move(result));
 }

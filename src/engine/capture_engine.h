@@ -8,11 +8,14 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <chrono>
 #include <functional>
 #include <memory>
 
+class CapturePage;
+class QWebEngineLoadingInfo;
 class QWebEngineProfile;
 class QWebEngineView;
 
@@ -28,8 +31,17 @@ struct ShotRequest {
     double scale = 1.0;
     // The tallest picture, in device pixels; a taller page is cut there.
     int maxHeight = 100000;
-    // The longest wait for the load and the settling of the page.
+    // The widest picture, in CSS pixels: a page wider than the view is taken whole up to
+    // this width, and cut there. 0: the picture has the view's width, whatever the page's.
+    int maxWidth = 0;
+    // The whole capture, the load included, ends within this time and a second.
     std::chrono::milliseconds timeout{30000};
+    // Animations, transitions and videos held still (finite ones at their end, endless
+    // ones at their start), so that a page gives the same picture every time.
+    bool stillMotion = true;
+    // The element whose content the picture holds where the document itself does not
+    // scroll (a selector); empty: the element covering most of the view that scrolls.
+    QString scrollElement;
 };
 
 enum class ShotStatus {
@@ -40,6 +52,8 @@ enum class ShotStatus {
     NotSettled,
     // The page is taller than maxHeight; the picture holds its top maxHeight pixels.
     CutAtMaxHeight,
+    // The page is wider than maxWidth; the picture holds its left maxWidth pixels.
+    CutAtMaxWidth,
     // A shot is already running on this engine; the request was ignored.
     Busy,
 };
@@ -50,6 +64,21 @@ struct ShotResult {
     QImage picture;
     // One line for the user when status is not Ok.
     QString detail;
+    // The server's answer when it was an error (400 and above) and the page it sent came
+    // with it: 404 and "HTTP 404 Not Found". 0 otherwise.
+    int httpStatus = 0;
+    QString httpText;
+    // Lines for the user that do not change the status: dialogs the page opened and how
+    // they were answered, what could not be drawn.
+    QStringList notes;
+
+    static ShotResult Of(ShotStatus status, QImage picture, QString detail) {
+        ShotResult result;
+        result.status = status;
+        result.picture = std::move(picture);
+        result.detail = std::move(detail);
+        return result;
+    }
 };
 
 class CaptureEngine : public QObject {
@@ -83,11 +112,17 @@ class CaptureEngine : public QObject {
     // Asks `script` until it answers something true or `boundMs` ran out; `then` gets
     // the last answer.
     void PollScript(const QString& script, int boundMs, std::function<void(const QVariant&)> then);
+    // Time left to wait for the page, and to the end of the whole capture.
     int RemainingMs() const;
+    int EndMs() const;
+    void Finish(ShotResult result);
     void Fail(ShotStatus status, const QString& detail);
     void Begin();
+    void LoadingChanged(const QWebEngineLoadingInfo& info);
     void Prepare();
     QSize OneScreen() const;
+    // The view's device height for the tall view: the part, a gap and the marker's rows.
+    int TallViewRows() const;
     // The settle loops: at one screen, measured after; in the tall view, pinned first;
     // for a next part of a very tall page.
     enum class Loop { Measure, Pin, Part };
@@ -106,9 +141,15 @@ class CaptureEngine : public QObject {
     QString NextMarker();
     void ShowFreshFrame();
     void GrabPart();
+    void NextPart();
+    // After the last part: the page must still be laid out as it was when the first was
+    // taken; a page that grew is taken further, one that moved is taken again.
+    void CheckLayout();
     void Restore();
 
     QPointer<QWebEngineView> view_;
+    // The view's page when it is ours (always, but for a view someone else made another).
+    QPointer<CapturePage> page_;
     std::unique_ptr<QWebEngineView> ownView_;
     std::unique_ptr<Run> run_;
 };

@@ -1,6 +1,8 @@
 #include "engine/page_scripts.h"
 
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QStringList>
 
 namespace pagescripts {
@@ -22,6 +24,7 @@ struct Scripts {
     QString measure = Function("measure");
     QString pin = Function("pin");
     QString scrollPart = Function("scroll_part");
+    QString layoutCheck = Function("layout_check");
     QString restore = Function("restore");
 };
 const Scripts& Js() {
@@ -40,8 +43,11 @@ constexpr char kSettled[] =
 // for the view's new size to pin goes on and answers false.
 constexpr char kStopSettle[] = "window.glimpaSettle ? window.glimpaSettle.stop(%1) : false";
 
+// The page's and the view's heights once the tall view settled; from then on the page
+// is watched for what would tear the picture.
 constexpr char kHeights[] =
-    "function () { return document.scrollingElement.scrollHeight + ' ' + innerHeight; }";
+    "function () { window.glimpaCapture.watchLayout();"
+    " return document.scrollingElement.scrollHeight + ' ' + innerHeight; }";
 
 // The function called at once with `arguments`, as one expression.
 QString Call(const QString& function, const QStringList& arguments) {
@@ -49,28 +55,41 @@ QString Call(const QString& function, const QStringList& arguments) {
            arguments.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
-QString SettleCall(int width, int height, int quietFrames, int firstMarker, QRgb avoid,
+QString Number(double n) {
+    return QString::number(n, 'g', 10);
+}
+
+// A text as a JavaScript string literal.
+QString Literal(const QString& text) {
+    const QByteArray json = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(json.mid(1, json.size() - 2));
+}
+
+QString SettleCall(int width, double height, int quietFrames, int firstMarker, QRgb avoid,
                    const QString& before, const QString& after) {
     const auto number = [](qint64 n) { return QString::number(n); };
     const auto function = [](const QString& f) { return f.isEmpty() ? QStringLiteral("null") : f; };
     return Call(Js().settle,
-                {number(width), number(height), number(quietFrames), number(firstMarker),
+                {number(width), Number(height), number(quietFrames), number(firstMarker),
                  number(avoid & 0xffffff), function(before), function(after)});
 }
 
 }  // namespace
 
-QString Prepare(const QString& marker) {
-    return Call(Js().prepare, {u'\'' + marker + u'\''});
+QString Prepare(const QString& marker, double markerSize, bool still) {
+    return Call(Js().prepare, {Literal(marker), Number(markerSize),
+                               still ? QStringLiteral("true") : QStringLiteral("false")});
 }
-QString SettleAndMeasure(int width, int height, bool wait) {
-    return SettleCall(width, height, wait ? 1 : 0, 0, 0, QString(), Js().measure);
+QString SettleAndMeasure(int width, int height, bool wait, const QString& scrollElement) {
+    const QString measure = QStringLiteral("function () { return (") + Js().measure +
+                            QStringLiteral(")(") + Literal(scrollElement) + QStringLiteral("); }");
+    return SettleCall(width, height, wait ? 1 : 0, 0, 0, QString(), measure);
 }
-QString PinAndSettle(int width, int height, bool wait, int firstMarker, QRgb avoid) {
+QString PinAndSettle(int width, double height, bool wait, int firstMarker, QRgb avoid) {
     return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, Js().pin,
                       QString::fromLatin1(kHeights));
 }
-QString SettlePart(int width, int height, bool wait, int firstMarker, QRgb avoid) {
+QString SettlePart(int width, double height, bool wait, int firstMarker, QRgb avoid) {
     return SettleCall(width, height, wait ? 2 : 0, firstMarker, avoid, QString(), QString());
 }
 QRgb MarkerColour(int n) {
@@ -87,6 +106,10 @@ QString ScrollPart(int top, int end) {
 QString StopSettle(bool force) {
     return QString::fromLatin1(kStopSettle)
         .arg(force ? QStringLiteral("true") : QStringLiteral("false"));
+}
+QString LayoutCheck(int tall) {
+    // As long as the settle waits after a page's load for its late layout.
+    return Call(Js().layoutCheck, {QString::number(tall), QStringLiteral("750")});
 }
 QString Restore() {
     return Call(Js().restore, {});

@@ -49,6 +49,36 @@ std::optional<PictureFormat> PictureFormatForPath(const QString& path) {
     return std::nullopt;
 }
 
+QString PictureFormatName(PictureFormat format) {
+    switch (format) {
+        case PictureFormat::Bmp:
+            return QStringLiteral("BMP");
+        case PictureFormat::Jpeg:
+            return QStringLiteral("JPEG");
+        case PictureFormat::Gif:
+            return QStringLiteral("GIF");
+        case PictureFormat::Png:
+            break;
+    }
+    return QStringLiteral("PNG");
+}
+
+qint64 MostPictureRows(PictureFormat format, int width) {
+    switch (format) {
+        case PictureFormat::Jpeg:
+        case PictureFormat::Gif:
+            return 65535;
+        case PictureFormat::Bmp: {
+            // 24 bits a pixel, rows padded to 4 bytes, after a 54-byte header.
+            const qint64 row = (static_cast<qint64>(std::max(1, width)) * 3 + 3) / 4 * 4;
+            return std::min<qint64>((0xffffffffLL - 54) / row, 0x7fffffff);
+        }
+        case PictureFormat::Png:
+            break;
+    }
+    return 0x7fffffff;
+}
+
 Outcome WritePictureFile(const QImage& picture, const QString& path, PictureFormat format,
                          JpegChoice jpeg) {
     if (picture.isNull()) return Outcome::Failed(QStringLiteral("there is no picture"));

@@ -15,6 +15,14 @@ enum class PictureFormat { Bmp, Jpeg, Gif, Png };
 // Nothing for any other ending, or none.
 std::optional<PictureFormat> PictureFormatForPath(const QString& path);
 
+// The format's name for the user: "BMP", "JPEG", "GIF", "PNG".
+QString PictureFormatName(PictureFormat format);
+
+// The most rows a picture `width` pixels wide may have in `format`: 65,535 in JPEG and
+// GIF, whose sizes are 16-bit; in BMP what keeps the file within its 32-bit size; in PNG
+// 2^31 - 1.
+qint64 MostPictureRows(PictureFormat format, int width);
+
 struct JpegChoice {
     int quality = 85;  // 1..100; values outside are taken as the nearer end
     bool progressive = false;

@@ -120,6 +120,11 @@ int main(int argc, char* argv[]) {
     settings.request.screenHeight = o.height;
     settings.request.screens = o.screens;
     settings.request.scale = o.scale;
+    // A page wider than the view is taken as wide as it is, up to the widest picture.
+    settings.request.maxWidth =
+        o.maxWidth > 0 ? o.maxWidth : static_cast<int>(kWidestPicture / o.scale);
+    settings.request.stillMotion = o.stillMotion;
+    settings.request.scrollElement = o.scrollElement;
     settings.request.maxHeight = static_cast<int>(std::min<qint64>(o.maxHeight, rows));
     if (rows < o.maxHeight) settings.heightFromMemoryMiB = budget >> 20;
     settings.request.timeout =

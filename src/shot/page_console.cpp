@@ -1,8 +1,12 @@
 #include "shot/page_console.h"
 
 QString PageConsoleLine(const QString& message) {
-    QString line = QStringLiteral("glimpa-shot: page says: ");
-    line.reserve(line.size() + message.size());
+    return QStringLiteral("glimpa-shot: page says: ") + PageText(message);
+}
+
+QString PageText(const QString& message) {
+    QString line;
+    line.reserve(message.size());
     for (const QChar c : message) {
         const char16_t u = c.unicode();
         if (u == u'\\')

@@ -10,6 +10,9 @@
 // U+200F, U+2028 to U+202E, U+2066 to U+2069) written as \n, \t, \r or \u{XX}, and
 // backslashes doubled.
 QString PageConsoleLine(const QString& message);
+// The message alone, escaped the same way: for any text a page chose (a dialog's, an
+// address it went to) in a line of ours.
+QString PageText(const QString& message);
 
 class PageConsoleLimit {
   public:

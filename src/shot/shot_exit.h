@@ -7,8 +7,9 @@ enum class ShotExit : int {
     BadUsage = 2,
     LoadFailed = 3,
     NotSettled = 4,      // written as the page then stood
-    CutAtMaxHeight = 5,  // written down to --max-height
+    CutAtMaxHeight = 5,  // written down to --max-height (or across to --max-width)
     WriteFailed = 6,
+    HttpError = 7,  // written, but the server answered with an error status
 };
 
 // A page failed when nothing was written for it; a warning still leaves a picture.

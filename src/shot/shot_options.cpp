@@ -61,8 +61,13 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     const QCommandLineOption jobs(QStringLiteral("jobs"), {}, QStringLiteral("N"));
     const QCommandLineOption console(QStringLiteral("console"));
     const QCommandLineOption maxMemory(QStringLiteral("max-memory"), {}, QStringLiteral("MIB"));
+    const QCommandLineOption maxWidth(QStringLiteral("max-width"), {}, QStringLiteral("PX"));
+    const QCommandLineOption animations(QStringLiteral("animations"), {}, QStringLiteral("HOW"));
+    const QCommandLineOption scrollElement(QStringLiteral("scroll-element"), {},
+                                           QStringLiteral("SELECTOR"));
     parser.addOptions({help, version, width, height, screens, scale, quality, progressive,
-                       maxHeight, timeout, batch, jobs, console, maxMemory});
+                       maxHeight, timeout, batch, jobs, console, maxMemory, maxWidth, animations,
+                       scrollElement});
 
     // The parser takes the first entry as the program's name.
     if (!parser.parse(QStringList{QStringLiteral("glimpa-shot")} + arguments))
@@ -138,6 +143,31 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
                     .arg(o.scale)
                     .arg(wide)
                     .arg(kWidestPicture)};
+    if (parser.isSet(maxWidth)) {
+        const int widest = static_cast<int>(kWidestPicture / o.scale);
+        const auto v = WholeIn(parser.value(maxWidth), o.width, widest);
+        if (!v)
+            return {std::nullopt,
+                    Bad(QStringLiteral("max-width"), parser.value(maxWidth),
+                        QStringLiteral("a width in CSS pixels from --width (%1) to %2, the "
+                                       "widest picture at --scale %3")
+                            .arg(o.width)
+                            .arg(widest)
+                            .arg(o.scale))};
+        o.maxWidth = *v;
+    }
+    if (parser.isSet(animations)) {
+        const QString how = parser.value(animations);
+        if (how != u"still" && how != u"run")
+            return {std::nullopt,
+                    Bad(QStringLiteral("animations"), how, QStringLiteral("'still' or 'run'"))};
+        o.stillMotion = how == u"still";
+    }
+    if (parser.isSet(scrollElement)) {
+        o.scrollElement = parser.value(scrollElement).trimmed();
+        if (o.scrollElement.isEmpty())
+            return {std::nullopt, QStringLiteral("--scroll-element: no selector given")};
+    }
     if (parser.isSet(maxHeight)) {
         const auto v = WholeIn(parser.value(maxHeight), 1, kMaxPictureHeight);
         if (!v)

@@ -27,6 +27,9 @@ struct ShotOptions {
     int jobs = 2;             // two pages at once keep both cores busy; more cost memory
     bool console = false;     // show what the pages write to their console
     qint64 maxMemoryMiB = 0;  // 0: half of the machine's memory
+    int maxWidth = 0;         // CSS pixels; 0: as wide as a picture may be at the scale
+    bool stillMotion = true;  // --animations still (or run)
+    QString scrollElement;    // a selector; empty: guessed where the document does not scroll
 };
 
 // Options, or the one-line reason the command line is not usable.

@@ -6,15 +6,14 @@
 #include <QTimer>
 #include <QWebEngineProfile>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
+#include <limits>
 
 #include "files/replace_file.h"
+#include "shot/page_console.h"
 
 namespace {
-
-QString Seconds(std::chrono::milliseconds ms) {
-    return QString::number(static_cast<double>(ms.count()) / 1000.0, 'g', 6);
-}
 
 // Checks that need no browser: a page file that is not there, an output folder that
 // is not there. Empty when the page may go ahead.
@@ -105,18 +104,31 @@ void ShotRunner::Dispatch() {
         engine->busy = true;
         ShotRequest request = settings_.request;
         request.address = pages_[page].address;
+        // The format's own limit acts as --max-height does, known before the load.
+        request.maxHeight =
+            static_cast<int>(std::min<qint64>(request.maxHeight, FormatRows(pages_[page].output)));
         engine->engine->Shoot(request);
     }
+}
+
+qint64 ShotRunner::FormatRows(const QString& output) const {
+    const auto format = PictureFormatForPath(output);
+    const ShotRequest& q = settings_.request;
+    const int widest = static_cast<int>(std::ceil(std::max(q.width, q.maxWidth) * q.scale));
+    return format ? MostPictureRows(*format, widest) : std::numeric_limits<int>::max();
 }
 
 void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     const size_t page = engine.page;
     const QString address = pages_[page].address.toDisplayString();
+    for (const QString& note : result.notes)
+        Say(QStringLiteral("%1: %2").arg(address, PageText(note)));
     if (result.status == ShotStatus::LoadFailed || result.status == ShotStatus::Busy ||
         result.picture.isNull()) {
         Say(QStringLiteral("%1: the page failed to load%2")
-                .arg(address,
-                     result.detail.isEmpty() ? QString() : QStringLiteral(": ") + result.detail));
+                .arg(address, result.detail.isEmpty()
+                                  ? QString()
+                                  : QStringLiteral(": ") + PageText(result.detail)));
         engine.busy = false;
         EndPage(page, ShotExit::LoadFailed);
         Dispatch();
@@ -127,59 +139,75 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     const QImage picture = result.picture;
     const ShotPage target = pages_[page];
     const JpegChoice jpeg = settings_.jpeg;
-    const ShotStatus status = result.status;
-    const QString detail = result.detail;
+    ShotResult report = result;
+    report.picture = QImage();
     ++encoding_;
-    QThreadPool::globalInstance()->start([this, page, picture, target, jpeg, status, detail] {
+    QThreadPool::globalInstance()->start([this, page, picture, target, jpeg, report] {
         const auto format = PictureFormatForPath(target.output);
         const Outcome written = format
                                     ? WritePictureFile(picture, target.output, *format, jpeg)
                                     : Outcome::Failed(QStringLiteral("no format has this ending"));
         QMetaObject::invokeMethod(
-            this, [this, page, status, detail, written] { Written(page, status, detail, written); },
+            this, [this, page, report, written] { Written(page, report, written); },
             Qt::QueuedConnection);
     });
     engine.busy = false;
     Dispatch();
 }
 
-void ShotRunner::Written(size_t page, ShotStatus status, const QString& detail,
-                         const Outcome& written) {
+void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& written) {
     --encoding_;
     // A capture that waited for the encoder goes on; the page ends first, as before.
     QTimer::singleShot(0, this, &ShotRunner::Dispatch);
     const ShotPage& target = pages_[page];
     const QString address = target.address.toDisplayString();
-    const QString more = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
     if (!written) {
         Say(QStringLiteral("%1: cannot write the picture (%2); an existing file is left as it was")
                 .arg(target.output, written.reason));
         EndPage(page, ShotExit::WriteFailed);
         return;
     }
-    switch (status) {
+    ShotExit exit = ShotExit::Written;
+    switch (report.status) {
         case ShotStatus::NotSettled:
-            Say(QStringLiteral("warning: %1: the page did not settle within %2 s; %3 shows it "
-                               "as it then stood%4")
-                    .arg(address, Seconds(settings_.request.timeout), target.output, more));
-            EndPage(page, ShotExit::NotSettled);
-            return;
-        case ShotStatus::CutAtMaxHeight:
-            Say(QStringLiteral("warning: %1: the page is taller than %2 px%5; %3 holds its top "
-                               "%2 px%4")
+            Say(QStringLiteral("warning: %1: %2 Written to %3.")
+                    .arg(address, PageText(report.detail), target.output));
+            exit = ShotExit::NotSettled;
+            break;
+        case ShotStatus::CutAtMaxWidth:
+            Say(QStringLiteral("warning: %1: %2 Written to %3.")
+                    .arg(address, report.detail, target.output));
+            exit = ShotExit::CutAtMaxHeight;
+            break;
+        case ShotStatus::CutAtMaxHeight: {
+            const qint64 rows = FormatRows(target.output);
+            const auto format = PictureFormatForPath(target.output);
+            QString why;
+            if (format && rows < settings_.request.maxHeight)
+                why =
+                    QStringLiteral(", the most a %1 picture holds").arg(PictureFormatName(*format));
+            else if (settings_.heightFromMemoryMiB)
+                why = QStringLiteral(", the most that --max-memory (%1 MiB) allows")
+                          .arg(settings_.heightFromMemoryMiB);
+            const qint64 most = std::min<qint64>(rows, settings_.request.maxHeight);
+            Say(QStringLiteral("warning: %1: the page is taller than %2 px%3; %4 holds its top "
+                               "%2 px")
                     .arg(address)
-                    .arg(settings_.request.maxHeight)
-                    .arg(target.output, more,
-                         settings_.heightFromMemoryMiB
-                             ? QStringLiteral(", the most that --max-memory (%1 MiB) allows")
-                                   .arg(settings_.heightFromMemoryMiB)
-                             : QString()));
-            EndPage(page, ShotExit::CutAtMaxHeight);
-            return;
+                    .arg(most)
+                    .arg(why, target.output));
+            exit = ShotExit::CutAtMaxHeight;
+            break;
+        }
         default:
-            EndPage(page, ShotExit::Written);
-            return;
+            break;
     }
+    // A server's error page is written, and told: the picture is not the page asked for.
+    if (report.httpStatus >= 400) {
+        Say(QStringLiteral("warning: %1: the server answered %2; %3 shows the page it sent")
+                .arg(address, report.httpText, target.output));
+        exit = ShotExit::HttpError;
+    }
+    EndPage(page, exit);
 }
 
 void ShotRunner::EndPage(size_t page, ShotExit exit) {

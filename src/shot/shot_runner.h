@@ -45,7 +45,9 @@ class ShotRunner : public QObject {
     void Dispatch();
     Engine* IdleEngine();
     void Captured(Engine& engine, const ShotResult& result);
-    void Written(size_t page, ShotStatus status, const QString& detail, const Outcome& written);
+    // The most rows the output's format holds at the widest picture of the run.
+    qint64 FormatRows(const QString& output) const;
+    void Written(size_t page, const ShotResult& report, const Outcome& written);
     void EndPage(size_t page, ShotExit exit);
     void ShowProgress(size_t page, int done, int total);
     void Say(const QString& line);

@@ -75,7 +75,7 @@ class CaptureLocalFilesTest : public QObject {
         request.width = 400;
         request.screenHeight = 300;
         request.screens = 1;
-        ShotResult result{ShotStatus::Busy, {}, QStringLiteral("no answer")};
+        ShotResult result = ShotResult::Of(ShotStatus::Busy, {}, QStringLiteral("no answer"));
         QSignalSpy finished(&engine, &CaptureEngine::Finished);
         connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
         engine.Shoot(request);

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -29,7 +30,14 @@ void FolderServer::Answer(QTcpSocket* socket) {
     QFile file(QDir(folder_).filePath(name));
     QByteArray head;
     QByteArray body;
-    if (!name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly)) {
+    // "status404-NAME" is answered with that status, and NAME's content when it exists.
+    static const QRegularExpression status(QStringLiteral("^status(\\d{3})-"));
+    if (const auto match = status.match(name); match.hasMatch()) {
+        if (!name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly))
+            body = file.readAll();
+        head =
+            "HTTP/1.1 " + match.captured(1).toLatin1() + " Whatever\r\nContent-Type: text/html\r\n";
+    } else if (!name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly)) {
         body = file.readAll();
         const QByteArray type = name.endsWith(QLatin1String(".png"))   ? "image/png"
                                 : name.endsWith(QLatin1String(".css")) ? "text/css"

@@ -9,7 +9,8 @@ class FolderServer : public QObject {
     // Pictures are sent `pictureDelayMs` after they are asked for, as from a slow site.
     FolderServer(QString folder, int pictureDelayMs);
 
-    // "http://<host>:<port>/<name>"; another host name is another origin.
+    // "http://<host>:<port>/<name>"; another host name is another origin. A name
+    // "statusNNN-..." is answered with HTTP status NNN and the file's content, if any.
     QString Address(const QString& name, const QString& host = QStringLiteral("127.0.0.1")) const;
 
   private:

@@ -5,8 +5,16 @@
 // rule, their own style or the browser's (dialogs, full screen) may give one, when the
 // page's style sheets tell that more cheaply: all of them can be read (not so for another
 // origin's), and they hold fewer rules than the page elements.
-function() {
+//
+// A page measured again (laid out wider) starts afresh. Where the document does not
+// scroll but one element covering most of the view does (an app's shell), that element
+// is unrolled first: as tall as its content, and everything around it giving way, so the
+// document scrolls through it as through any page.
+function(selector) {
     const g = window.glimpaCapture;
+    if (g.sizes) g.sizes.disconnect();
+    if (g.sizer) g.sizer.remove();
+    const shell = unrollShell(g, selector);
     g.limits = new Map();
     g.places = [];
     const all = g.observed = document.querySelectorAll('*');
@@ -130,5 +138,79 @@ function() {
             });
         }
     }
-    return {value: document.scrollingElement.scrollHeight, ready};
+    const page = document.scrollingElement;
+    return {value: page.scrollHeight + ' ' + page.scrollWidth + ' ' + shell, ready};
+
+    // "shell" when an element was unrolled, "none" when none was, "missing" when the
+    // selector given matches nothing.
+    function unrollShell(g, selector) {
+        const set = (el, name, value) => {
+            g.touch(el);
+            el.style.setProperty(name, value, 'important');
+        };
+        // Unrolled before, at another width: back as it was, to be unrolled there.
+        for (const el of g.unrolled || []) {
+            const style = g.saved.get(el);
+            if (style === null || style === undefined)
+                g.unstyle(el);
+            else
+                el.setAttribute('style', style);
+            g.saved.delete(el);
+        }
+        g.unrolled = [];
+        let el = null;
+        if (selector) {
+            try {
+                el = document.querySelector(selector);
+            } catch (e) {
+            }
+            if (!el) return 'missing';
+        } else {
+            if (document.scrollingElement.scrollHeight > innerHeight + 1) return 'none';
+            const view = innerWidth * innerHeight;
+            let best = 0;
+            for (const candidate of document.querySelectorAll('*')) {
+                if (g.ours(candidate) || candidate.scrollHeight <= candidate.clientHeight + 1)
+                    continue;
+                const overflow = getComputedStyle(candidate).overflowY;
+                if (overflow !== 'auto' && overflow !== 'scroll' && overflow !== 'overlay')
+                    continue;
+                const r = candidate.getBoundingClientRect();
+                const shown = Math.max(0, Math.min(r.right, innerWidth) - Math.max(r.left, 0)) *
+                    Math.max(0, Math.min(r.bottom, innerHeight) - Math.max(r.top, 0));
+                if (shown >= view / 2 && shown > best) {
+                    best = shown;
+                    el = candidate;
+                }
+            }
+            if (!el) return 'none';
+        }
+        const extra = el.scrollHeight - el.clientHeight;
+        if (extra <= 0) return 'none';
+        const height = el.getBoundingClientRect().height + extra;
+        el.scrollTop = 0;
+        // From the element up, each box takes its content's height and shows it; a fixed
+        // one stays where it stood but moves with the document.
+        for (let box = el; box; box = box.parentElement) {
+            g.unrolled.push(box);
+            const cs = getComputedStyle(box);
+            if (cs.position === 'fixed') {
+                const r = box.getBoundingClientRect();
+                set(box, 'position', 'absolute');
+                set(box, 'top', r.top + scrollY + 'px');
+                set(box, 'bottom', 'auto');
+            }
+            set(box, 'overflow', 'visible');
+            set(box, 'max-height', 'none');
+            if (box === el) {
+                set(box, 'height', height + 'px');
+                set(box, 'box-sizing', 'border-box');
+                set(box, 'flex', 'none');
+            } else {
+                set(box, 'height', 'auto');
+                set(box, 'min-height', '0');
+            }
+        }
+        return 'shell';
+    }
 }

@@ -29,6 +29,8 @@ function(resized) {
         set(p.el, 'top', (p.top - (r.top + scrollY)) + 'px');
         set(p.el, 'left', (p.left - (r.left + scrollX)) + 'px');
     }
+    // Content shown as a reader scrolls to it is told that the view now holds it all.
+    dispatchEvent(new Event('scroll'));
     if (!resized || resized.size === 0) return;
     // The observer gives sizes along the writing mode: in vertical writing the height is
     // the inline size. The content rectangle is physical, the content box's sizes are

@@ -1,6 +1,6 @@
 // Every element the capture changed keeps its own style attribute in `saved`, so that
 // Restore() gives the page back exactly.
-function(color) {
+function(color, size, still) {
     if (window.glimpaCapture) return true;
     const g = window.glimpaCapture = {saved: new Map(), scroll: [scrollX, scrollY]};
     // Takes away a style attribute that the capture's own changes made. Removed after the
@@ -21,18 +21,85 @@ function(color) {
     g.style = document.createElement('style');
     g.style.textContent =
         'html::-webkit-scrollbar{display:none!important}html{scrollbar-width:none!important}';
+    if (still) g.style.textContent += '*{caret-color:transparent!important}';
     document.documentElement.appendChild(g.style);
-    // The view's bottom-left pixel shows the marker in every frame from now on, so a
+    // The view's bottom-left pixels show the marker in every frame from now on, so a
     // frame showing its newest colour was drawn after everything changed before it.
     g.marker = document.createElement('glimpa-frame-marker');
     g.paint = (color) => g.marker.setAttribute(
         'style',
         'all: initial !important; position: fixed !important; left: 0 !important;' +
-            'bottom: 0 !important; width: 1px !important; height: 1px !important;' +
-            'z-index: 2147483647 !important; display: block !important;' +
+            'bottom: 0 !important; width: ' + size + 'px !important; height: ' + size +
+            'px !important; z-index: 2147483647 !important; display: block !important;' +
             'background: ' + color + ' !important; pointer-events: none !important;');
     g.paint(color);
     document.documentElement.appendChild(g.marker);
+    // Motion held still: each animation once, as it is first seen (a later one, a
+    // carousel's next slide, at the next look). Finite ones jump to their end, endless
+    // ones stand at their start; what was running runs again after the capture.
+    g.resume = [];
+    if (still) {
+        const seen = new WeakSet();
+        g.still = () => {
+            for (const a of document.getAnimations()) {
+                if (seen.has(a)) continue;
+                seen.add(a);
+                try {
+                    if (a.playState !== 'running') continue;
+                    const timing = a.effect ? a.effect.getComputedTiming() : null;
+                    if (timing && isFinite(timing.endTime)) {
+                        a.finish();
+                    } else {
+                        a.pause();
+                        a.currentTime = 0;
+                        g.resume.push(a);
+                    }
+                } catch (e) {
+                }
+            }
+            for (const v of document.querySelectorAll('video')) {
+                if (v.paused) continue;
+                v.pause();
+                g.resume.push(v);
+                try {
+                    v.currentTime = 0;
+                } catch (e) {
+                }
+            }
+        };
+        g.still();
+    }
+    // What would tear a picture taken in parts: a picture that came in above the rows
+    // taken, or the rows taken moving (anchors: what stood at each part's lower edge).
+    g.anchors = [];
+    g.taken = 0;
+    g.moved = false;
+    g.watchLayout = () => {
+        if (g.onLoad) return;
+        g.onLoad = (e) => {
+            const el = e.target;
+            const shows = el instanceof HTMLImageElement || el instanceof HTMLIFrameElement ||
+                el instanceof SVGImageElement ||
+                (el instanceof HTMLLinkElement && /stylesheet/i.test(el.rel));
+            if (!shows) return;
+            const r = el.getBoundingClientRect();
+            if (r.top + scrollY < g.taken) g.moved = true;
+        };
+        document.addEventListener('load', g.onLoad, true);
+        // When the document last changed its size: a page that grows by steps is not done
+        // until it has stood still for a while.
+        g.resizedAt = -Infinity;
+        const reported = new WeakSet();
+        g.documentSizes = new ResizeObserver((entries) => {
+            for (const entry of entries) {
+                // The first report is the size at the start, no change.
+                if (reported.has(entry.target)) g.resizedAt = performance.now();
+                reported.add(entry.target);
+            }
+        });
+        g.documentSizes.observe(document.documentElement);
+        if (document.body) g.documentSizes.observe(document.body);
+    };
     scrollTo(0, 0);
     return true;
 }

@@ -3,6 +3,8 @@ function() {
     if (!g) return true;
     if (g.sizes) g.sizes.disconnect();
     if (g.onScroll) removeEventListener('scroll', g.onScroll);
+    if (g.onLoad) document.removeEventListener('load', g.onLoad, true);
+    if (g.documentSizes) g.documentSizes.disconnect();
     for (const el of [g.style, g.marker, g.spacer, g.sizer])
         if (el) el.remove();
     for (const [el, style] of g.saved) {
@@ -10,6 +12,13 @@ function() {
             g.unstyle(el);
         else
             el.setAttribute('style', style);
+    }
+    for (const motion of g.resume) {
+        try {
+            const playing = motion.play();
+            if (playing) playing.catch(() => {});
+        } catch (e) {
+        }
     }
     delete window.glimpaCapture;
     scrollTo(g.scroll[0], g.scroll[1]);

@@ -21,7 +21,11 @@ function(width, height, quietFrames, first, avoid, before, after) {
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
     const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
-    const sized = () => Math.abs(innerWidth - width) <= 1 && Math.abs(innerHeight - height) <= 1;
+    // The view's CSS size comes from its device size divided by the scale: it may be off
+    // by the rounding of either.
+    const slack = 1 + 2 / devicePixelRatio;
+    const sized = () =>
+        Math.abs(innerWidth - width) <= slack && Math.abs(innerHeight - height) <= slack;
     const inSight = (img) => {
         const r = img.getBoundingClientRect();
         return r.width > 0 && r.height > 0 && r.bottom > 0 && r.right > 0 && r.top < innerHeight &&
@@ -123,6 +127,7 @@ function(width, height, quietFrames, first, avoid, before, after) {
             // frame's layout and what watches for elements coming into sight.
             if (look > 0 || (first && !inFrame)) await frame();
             if (state.stopped) return;
+            if (g.still) g.still();
             const changes = changed() || fontsLoading;
             const images = Array.from(document.images).filter(inSight);
             const loading = images.filter((img) => !img.complete);
