@@ -66,6 +66,8 @@ QString PictureFormatName(PictureFormat format) {
 qint64 MostPictureRows(PictureFormat format, int width) {
     switch (format) {
         case PictureFormat::Jpeg:
+            // The encoder's own bound, a little under the format's 16 bits.
+            return 65500;
         case PictureFormat::Gif:
             return 65535;
         case PictureFormat::Bmp: {

@@ -207,6 +207,30 @@ class PictureFileTest : public QObject {
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{name});
     }
 
+    // The tallest picture a format holds is written; one row more is refused, which is
+    // why the capture stops there before it starts.
+    void tallestPicture_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("format");
+        QTest::newRow("JPEG") << "tallest.jpg" << int(PictureFormat::Jpeg);
+        QTest::newRow("GIF") << "tallest.gif" << int(PictureFormat::Gif);
+    }
+    void tallestPicture() {
+        QFETCH(QString, name);
+        QFETCH(int, format);
+        const auto kind = PictureFormat(format);
+        const int rows = int(MostPictureRows(kind, 2));
+        const QString path = dir_.filePath(name);
+        QImage picture(2, rows, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QVERIFY(WritePictureFile(picture, path, kind));
+        QCOMPARE(QImageReader(path).size(), QSize(2, rows));
+        QImage taller(2, rows + 1, QImage::Format_RGB32);
+        taller.fill(Qt::white);
+        QVERIFY(!WritePictureFile(taller, path, kind));
+        QCOMPARE(QImageReader(path).size(), QSize(2, rows));
+    }
+
     void noFolder() {
         const QString path = dir_.filePath("missing/a.png");
         QVERIFY(!WritePictureFile(Rainbow(4, 4), path, PictureFormat::Png));

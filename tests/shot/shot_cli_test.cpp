@@ -412,6 +412,67 @@ class ShotCliTest : public QObject {
         QVERIFY(!QFile::exists(Path("huge.png")));
     }
 
+    // What a page does that the user must hear of, each with its status: a server's error
+    // page written with status 7, dialogs told as the page's, a page wider than the view
+    // taken whole.
+    void livePages_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("page");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("404 with a page")
+            << "status404-gone.html" << BandsPage(200) << 7 << QSize(300, 200)
+            << QStringList{
+                   "warning: {}: the server answered HTTP 404 Not Found; live.png "
+                   "shows the page it sent"};
+        QTest::newRow("dialogs")
+            << "dialogs.html"
+            << QByteArray(
+                   "<!doctype html><html><body style='margin:0;background:#5a0000'>"
+                   "<script>alert('a\x1b[31m'); confirm('b');</script></body></html>")
+            << 0 << QSize(300, 200)
+            << QStringList{"{}: the page's alert \"a\\u{1B}[31m\" answered OK",
+                           "{}: the page's confirm \"b\" answered Cancel"};
+        QTest::newRow("wide")
+            << "wide.html"
+            << QByteArray(
+                   "<!doctype html><html><body style='margin:0;background:#5a0000'>"
+                   "<div style='width:1000px;height:10px'></div></body></html>")
+            << 0 << QSize(1000, 200) << QStringList{};
+    }
+    void livePages() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, page);
+        QFETCH(int, status);
+        QFETCH(QSize, size);
+        QFETCH(QStringList, said);
+        Write(name, page);
+        const QString address = server_->Address(name);
+        const Run run = Shot({"--width", "300", "--height", "200", address, "live.png"});
+        QCOMPARE(run.status, status);
+        QCOMPARE(QImageReader(Path("live.png")).size(), size);
+        QStringList expected;
+        for (const QString& line : said)
+            expected << QStringLiteral("glimpa-shot: ") + QString(line).replace("{}", address);
+        QCOMPARE(Said(run.err), expected);
+    }
+
+    // A format's own limit acts as --max-height does, and says which format it was.
+    void formatLimitKnownBeforeLoading() {
+        Write("tall.html",
+              "<!doctype html><html><body style='margin:0'>"
+              "<div style='height:70000px;background:#5a5a5a'></div></body></html>");
+        const Run run =
+            Shot({"--width", "64", "--height", "200", server_->Address("tall.html"), "tall.jpg"});
+        QCOMPARE(run.status, 5);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains("taller than 65500 px, the most a JPEG picture holds"),
+                 qPrintable(said[0]));
+        QCOMPARE(QImageReader(Path("tall.jpg")).size(), QSize(64, 65500));
+    }
+
     void batchWithOneBadAddress() {
         QDir(dir_.path()).mkpath("out dir");
         Write("pages.txt", QStringLiteral("# three pages, one of them gone\n\n"

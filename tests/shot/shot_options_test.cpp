@@ -201,6 +201,57 @@ class ShotOptionsTest : public QObject {
         }
     }
 
+    // The options for pages that move: checked against the other options they depend on.
+    void liveOptions_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("maxWidth");
+        QTest::addColumn<bool>("still");
+        QTest::addColumn<QString>("scrollElement");
+        QTest::addColumn<QString>("error");
+        const QStringList page{QStringLiteral("https://example.org/"), QStringLiteral("p.png")};
+        QTest::newRow("defaults") << page << 0 << true << QString() << QString();
+        QTest::newRow("max-width")
+            << QStringList{"--max-width", "4000"} + page << 4000 << true << QString() << QString();
+        QTest::newRow("max-width at the scale's end")
+            << QStringList{"--scale", "2", "--max-width", "8192"} + page << 8192 << true
+            << QString() << QString();
+        QTest::newRow("max-width past the scale's end")
+            << QStringList{"--scale", "2", "--max-width", "8193"} + page << 0 << true << QString()
+            << "--max-width: '8193' is not a width in CSS pixels from --width (1920) to 8192";
+        QTest::newRow("max-width below the width")
+            << QStringList{"--width", "1000", "--max-width", "999"} + page << 0 << true << QString()
+            << "--max-width: '999'";
+        QTest::newRow("animations run")
+            << QStringList{"--animations", "run"} + page << 0 << false << QString() << QString();
+        QTest::newRow("animations still")
+            << QStringList{"--animations", "still"} + page << 0 << true << QString() << QString();
+        QTest::newRow("animations other")
+            << QStringList{"--animations", "off"} + page << 0 << true << QString()
+            << "--animations: 'off' is not 'still' or 'run'";
+        QTest::newRow("scroll element") << QStringList{"--scroll-element", " main .content "} + page
+                                        << 0 << true << "main .content" << QString();
+        QTest::newRow("scroll element empty")
+            << QStringList{"--scroll-element", " "} + page << 0 << true << QString()
+            << "--scroll-element: no selector given";
+    }
+    void liveOptions() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, maxWidth);
+        QFETCH(bool, still);
+        QFETCH(QString, scrollElement);
+        QFETCH(QString, error);
+        const ParsedShotOptions parsed = ParseShotOptions(arguments);
+        if (!error.isEmpty()) {
+            QVERIFY(!parsed.options);
+            QVERIFY2(parsed.error.contains(error), qPrintable(parsed.error));
+            return;
+        }
+        QVERIFY2(parsed.options, qPrintable(parsed.error));
+        QCOMPARE(parsed.options->maxWidth, maxWidth);
+        QCOMPARE(parsed.options->stillMotion, still);
+        QCOMPARE(parsed.options->scrollElement, scrollElement);
+    }
+
     void addresses_data() {
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("url");  // empty: refused

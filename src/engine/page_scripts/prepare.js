@@ -74,6 +74,17 @@ function(color, size, still) {
     g.anchors = [];
     g.taken = 0;
     g.moved = false;
+    // Called as a part is about to be taken: the rows down to the view's lower edge
+    // (above the marker) count as taken from then on.
+    g.noteTaken = () => {
+        const edge = innerHeight - 1 - 2 * size;
+        for (const x of [0.25, 0.5, 0.75]) {
+            const el = document.elementFromPoint(innerWidth * x, edge);
+            if (el && !g.ours(el))
+                g.anchors.push({el, top: el.getBoundingClientRect().top + scrollY});
+        }
+        g.taken = Math.max(g.taken, scrollY + edge);
+    };
     g.watchLayout = () => {
         if (g.onLoad) return;
         g.onLoad = (e) => {

@@ -1,8 +1,7 @@
 // A header that a script fixes once the page is scrolled would show again in every
 // part: the top of the page already has it. Such a script runs on the scroll event, after
 // the scroll below: what it fixes is hidden from the same event, before any frame shows
-// it. What stands at the lower edge of the rows taken is noted first, to tell later
-// whether they moved.
+// it.
 function(top, end) {
     const g = window.glimpaCapture;
     if (!g) return -1;
@@ -15,15 +14,6 @@ function(top, end) {
         'all: initial !important; display: block !important;' +
             'position: absolute !important; left: 0 !important; top: ' + end + 'px !important;' +
             'width: 1px !important; height: 1px !important; visibility: hidden !important;');
-    const edge = top - 1 - scrollY;
-    if (top > g.taken && edge >= 0 && edge < innerHeight) {
-        for (const x of [0.25, 0.5, 0.75]) {
-            const el = document.elementFromPoint(innerWidth * x, edge);
-            if (el && !g.ours(el))
-                g.anchors.push({el, top: el.getBoundingClientRect().top + scrollY});
-        }
-    }
-    g.taken = Math.max(g.taken, top);
     const hideFixed = () => {
         for (const el of document.querySelectorAll('*')) {
             if (g.ours(el)) continue;

@@ -89,6 +89,8 @@ function(width, height, quietFrames, first, avoid, before, after) {
         runBefore();
         if (first && (repaint || !painted)) paint();
         const result = after ? after() : '';
+        // A marker's frame is the one taken next.
+        if (first && g.noteTaken) g.noteTaken();
         if (!(result && result.ready)) return settle(result);
         if (state.stopped) return settle(result.value);
         pending = result;
