@@ -52,6 +52,9 @@ constexpr qint64 kKeepBackMs = 2000;
 // most, then written as it came, marked.
 constexpr int kRetakes = 2;
 
+// A page that saw another scale than it is taken at is loaded again at most so often.
+constexpr int kReloads = 2;
+
 // The dialogs of a page told one by one; past these, only how many more there were.
 constexpr int kDialogLines = 10;
 
@@ -73,6 +76,7 @@ struct CaptureEngine::Run {
     bool widened = false;
     bool changing = false;
     bool webglFailed = false;
+    int reloads = 0;
     int retakes = 0;
     QSize viewSizeBefore;
     // The number of the marker last given; its colour is MarkerColour(markers).
@@ -157,18 +161,19 @@ void CaptureEngine::Watch() {
                 Fail(ShotStatus::LoadFailed, tr("The page's renderer crashed (%1).").arg(how));
             });
     connect(view_->page(), &QWebEnginePage::loadingChanged, this, &CaptureEngine::LoadingChanged);
-    // A canvas that asks for WebGL where the browser has none gets an event, from the
-    // document's start on: the capture tells the page drew without it.
-    if (view_->page()->scripts().find(QStringLiteral("glimpa-webgl")).isEmpty()) {
-        QWebEngineScript webgl;
-        webgl.setName(QStringLiteral("glimpa-webgl"));
-        webgl.setWorldId(kWorld);
-        webgl.setInjectionPoint(QWebEngineScript::DocumentCreation);
-        webgl.setRunsOnSubFrames(false);
-        webgl.setSourceCode(
-            QStringLiteral("addEventListener('webglcontextcreationerror', () => {"
+    // From the document's start on: what the page saw of its scale and width, and
+    // whether a canvas asked for WebGL where the browser has none (it gets an event).
+    if (view_->page()->scripts().find(QStringLiteral("glimpa-first-sight")).isEmpty()) {
+        QWebEngineScript sight;
+        sight.setName(QStringLiteral("glimpa-first-sight"));
+        sight.setWorldId(kWorld);
+        sight.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        sight.setRunsOnSubFrames(false);
+        sight.setSourceCode(
+            QStringLiteral("window.glimpaFirstSight = [devicePixelRatio, innerWidth];"
+                           "addEventListener('webglcontextcreationerror', () => {"
                            " window.glimpaWebglFailed = true; }, true);"));
-        view_->page()->scripts().insert(webgl);
+        view_->page()->scripts().insert(sight);
     }
     if (!page_) return;
     connect(page_, &CapturePage::DialogAnswered, this, [this](const QString& line) {
@@ -376,7 +381,34 @@ void CaptureEngine::LoadingChanged(const QWebEngineLoadingInfo& info) {
             return Fail(ShotStatus::LoadFailed, LoadFailureReason(info) + u'.');
     }
     r.loading = false;
-    Prepare();
+    // The scale reaches a new renderer a moment after the page may have started: a page
+    // that saw another scale or width than it is taken at loads again, once, where the
+    // scale is set before it starts (its pictures for the scale are the ones it loads).
+    Script(QStringLiteral("window.glimpaFirstSight ? glimpaFirstSight.join(' ') : ''"),
+           [this](const QVariant& seen) {
+               Run& r = *run_;
+               const QStringList sight = seen.toString().split(QLatin1Char(' '));
+               const double scale = sight.value(0).toDouble();
+               const int width = sight.value(1).toInt();
+               const bool right = sight.size() == 2 && std::abs(scale - r.request.scale) < 0.01 &&
+                                  std::abs(width - r.width) <= 1 + 2 / r.request.scale;
+               if (!right && (r.reloads >= kReloads || r.deadline.hasExpired()))
+                   r.notes << tr("the page's first scripts saw a scale of %1 and a width of %2, "
+                                 "not %3 and %4: it may have chosen its pictures for those")
+                                  .arg(sight.value(0), sight.value(1))
+                                  .arg(r.request.scale)
+                                  .arg(r.width);
+               if (right || r.reloads >= kReloads || r.deadline.hasExpired()) return Prepare();
+               // The reload waits until the page has its scale, a moment after the load.
+               ++r.reloads;
+               PollScript(
+                   QStringLiteral("Math.abs(devicePixelRatio - %1) < 0.01").arg(r.request.scale),
+                   std::min(RemainingMs(), 2000), [this](const QVariant& scaled) {
+                       if (!scaled.toBool()) return Prepare();
+                       run_->loading = true;
+                       view_->reload();
+                   });
+           });
 }
 
 void CaptureEngine::Prepare() {

@@ -96,6 +96,12 @@ int main(int argc, char* argv[]) {
     const qint64 heapMiB = std::clamp<qint64>((budget >> 20) / (jobs + 1), 64, 4096);
     AddBrowserFlag("--js-flags=--max-old-space-size=" + QByteArray::number(heapMiB),
                    {"--js-flags"});
+    // The tall view needs every tile of every layer at once: past the browser's own tile
+    // memory, layers of a page with many (blurred, shadowed, each its own layer) are
+    // left undrawn, white or with holes. The tiles get the same share, at most 4 GiB.
+    AddBrowserFlag("--force-gpu-mem-available-mb=" +
+                       QByteArray::number(std::clamp<qint64>(heapMiB, 512, 4096)),
+                   {"--force-gpu-mem-available-mb"});
 
     showConsole = o.console;
     // The browser's console messages below warnings come only when they are shown.

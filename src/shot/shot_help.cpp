@@ -23,8 +23,20 @@ Options:
   --quality Q      JPEG quality 1..100 (default 85)
   --progressive    write a progressive JPEG
   --max-height PX  the tallest picture it makes, in picture pixels, up to 1000000
-                   (default 100000); an endless page stops there
-  --timeout S      longest wait for load and settle, in seconds (default 30)
+                   (default 100000; less for JPEG, 65500, and GIF, 65535); an
+                   endless page stops there
+  --max-width PX   a page wider than --width is laid out and taken as wide as it
+                   is, up to this many CSS pixels (default and most: 16384 / scale);
+                   a wider one is cut there
+  --timeout S      the whole capture, load and settle included, ends within a
+                   second of S seconds (default 30)
+  --animations HOW 'still' (default): animations, transitions and videos held
+                   still, finite ones at their end, endless ones at their start,
+                   so every run gives the same picture; 'run': as they are
+  --scroll-element SELECTOR
+                   the element whose whole content the picture holds where the
+                   document itself does not scroll (an app's shell); by default
+                   the scrolling element that covers most of the view
   --batch FILE     lines of "ADDRESS OUTPUT" (a file or a pipe, 16 MiB at most);
                    one browser serves them all
   --jobs N         pages of a batch captured at once, 1 to 16 (default 2); a
@@ -38,10 +50,15 @@ Options:
   -h, --help       display this help and exit
   --version        output version information and exit
 
-The picture is the viewport width by the page's full height (or N screens), both
-times the scale, and at most 16384 pixels wide. The file is replaced only once the new picture is complete; a
-failed run leaves an existing file as it was. While standard error is a terminal,
-the screens done of the total are shown there.
+The picture is the page's width (at least the viewport's) by its full height (or
+N screens), both times the scale, and at most 16384 pixels wide. The page sees the
+scale as its devicePixelRatio and --width as its innerWidth from its first script.
+Its dialogs are answered as no user is there (alert OK, confirm Cancel, prompt an
+empty text) and told on standard error as the page's. A page that changes while it
+is taken (a late picture, content added) is taken again, or written with status 4.
+The file is replaced only once the new picture is complete; a failed run leaves an
+existing file as it was. While standard error is a terminal, the screens done of
+the total are shown there.
 
 In a batch file, blank lines and lines starting with '#' are skipped; an address
 or output with spaces is put in double quotes. Relative paths, there as on the
@@ -53,15 +70,22 @@ Exit status:
   2  bad usage: an unknown option, a value out of range, an address that is not
      http(s)/file or a page file, an output with an unknown ending; nothing is
      loaded
-  3  the page failed to load, or its renderer crashed; nothing is written
-  4  the page did not settle in time; the picture is written as the page then
-     stood, with a warning
-  5  the page is taller than --max-height (or than --max-memory allows); the
-     picture is written down to that height, with a warning
+  3  the page failed to load (the message says why: host not found, connection
+     refused, TLS error, timed out), its renderer crashed or stopped answering,
+     it went to another address while it was taken, or no element matches
+     --scroll-element; nothing is written
+  4  the page did not settle in time, kept changing while it was taken, or drew
+     with WebGL, which cannot be drawn here; the picture is written as the page
+     then stood, with a warning
+  5  the page is taller than --max-height (or than --max-memory or the format
+     allows) or wider than --max-width; the picture is written down to that
+     height or across to that width, with a warning
   6  the picture file could not be written (the message says why), or the output
      is no regular file (a pipe, a device); an existing file is left as it was
+  7  the server answered with an error (HTTP 400 or above) and a page; the
+     picture of that page is written, with a warning naming the status
 In a batch: the status of the first page that failed (3 or 6), else of the first
-page written with a warning (4 or 5), else 0.
+page written with a warning (4, 5 or 7), else 0.
 
 Examples:
   glimpa-shot https://example.org/ page.png
