@@ -19,8 +19,8 @@ std::optional<PictureFormat> PictureFormatForPath(const QString& path);
 QString PictureFormatName(PictureFormat format);
 
 // The most rows a picture `width` pixels wide may have in `format`: 65,500 in JPEG (the
-// encoder's bound), 65,535 in GIF, whose sizes are 16-bit; in BMP what keeps the file within its 32-bit size; in PNG
-// 2^31 - 1.
+// encoder's bound), 65,535 in GIF, whose sizes are 16-bit; in BMP what keeps the file
+// within its 32-bit size; in PNG 2^31 - 1.
 qint64 MostPictureRows(PictureFormat format, int width);
 
 struct JpegChoice {
