@@ -1,7 +1,10 @@
 #include "engine/capture_engine.h"
 
+#include <QAuthenticator>
 #include <QColor>
 #include <QDeadlineTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 #include <QWebEngineLoadingInfo>
 #include <QWebEngineProfile>
@@ -76,6 +79,11 @@ struct CaptureEngine::Run {
     bool widened = false;
     bool changing = false;
     bool webglFailed = false;
+    bool delayed = false;
+    // The page's width, and the part of it the picture holds (CSS pixels; null: all).
+    int pageWidth = 0;
+    QRectF region;
+    int authAnswers = 0;
     int reloads = 0;
     int retakes = 0;
     QSize viewSizeBefore;
@@ -175,6 +183,16 @@ void CaptureEngine::Watch() {
                            " window.glimpaWebglFailed = true; }, true);"));
         view_->page()->scripts().insert(sight);
     }
+    // The user's name and password go to the page's own host only, and only so often:
+    // a wrong one is not tried without end.
+    connect(view_->page(), &QWebEnginePage::authenticationRequired, this,
+            [this](const QUrl& address, QAuthenticator* authenticator) {
+                if (!run_ || run_->request.authUser.isEmpty() || run_->authAnswers >= 3) return;
+                if (address.host() != run_->request.address.host()) return;
+                ++run_->authAnswers;
+                authenticator->setUser(run_->request.authUser);
+                authenticator->setPassword(run_->request.authPassword);
+            });
     if (!page_) return;
     connect(page_, &CapturePage::DialogAnswered, this, [this](const QString& line) {
         if (!run_) return;
@@ -223,6 +241,7 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
     run_->deadline = QDeadlineTimer(given - std::min(given / 5, kKeepBackMs));
     run_->end = QDeadlineTimer(given + kOverrunMs);
     if (page_) page_->SetCapturing(true);
+    SetRequestHeaders(*view_->page(), request.headers);
     After(0, &CaptureEngine::Begin);
     const int id = run_->id;
     QTimer::singleShot(EndMs(), this, [this, id] {
@@ -302,6 +321,11 @@ void CaptureEngine::Finish(ShotResult result) {
         view_->resize(r.viewSizeBefore);
     if (page_) page_->SetCapturing(false);
     result.httpStatus = r.httpStatus;
+    result.finalAddress = view_->page()->url();
+    result.title = view_->page()->title();
+    result.settled = r.settled && !r.changing;
+    result.cut = r.cut || r.cutWide;
+    SetRequestHeaders(*view_->page(), {});
     if (r.httpStatus) result.httpText = HttpStatusText(r.httpStatus);
     result.notes = std::move(r.notes);
     if (r.dialogsLeftOut)
@@ -398,17 +422,106 @@ void CaptureEngine::LoadingChanged(const QWebEngineLoadingInfo& info) {
                                   .arg(sight.value(0), sight.value(1))
                                   .arg(r.request.scale)
                                   .arg(r.width);
-               if (right || r.reloads >= kReloads || r.deadline.hasExpired()) return Prepare();
+               if (right || r.reloads >= kReloads || r.deadline.hasExpired()) return Loaded();
                // The reload waits until the page has its scale, a moment after the load.
                ++r.reloads;
                PollScript(
                    QStringLiteral("Math.abs(devicePixelRatio - %1) < 0.01").arg(r.request.scale),
                    std::min(RemainingMs(), 2000), [this](const QVariant& scaled) {
-                       if (!scaled.toBool()) return Prepare();
+                       if (!scaled.toBool()) return Loaded();
                        run_->loading = true;
                        view_->reload();
                    });
            });
+}
+
+void CaptureEngine::Loaded() {
+    // The page is guarded from here on: a script of the user's may not send it away.
+    if (page_) page_->GuardNavigation(true);
+    RunScript(0);
+}
+
+void CaptureEngine::RunScript(int index) {
+    Run& r = *run_;
+    if (index >= r.request.scripts.size()) return WaitFor();
+    if (r.deadline.hasExpired()) {
+        r.settled = false;
+        return WaitFor();
+    }
+    // In the page's own context, as the body of an async function: what it returns is
+    // awaited, and its outcome is left where the polls below find it.
+    const QString key = QStringLiteral("__glimpaScript%1").arg(index);
+    // The user's text is put in as it is, never through arg().
+    const QString script =
+        QStringLiteral("(() => { window.%1 = {done: false}; (async () => {\n").arg(key) +
+        r.request.scripts[index] +
+        QStringLiteral(
+            "\n})().then(() => { window.%1 = {done: true}; }, (e) => {"
+            " window.%1 = {done: true, error: String(e)}; }); return true; })()")
+            .arg(key);
+    const int id = r.id;
+    QPointer<CaptureEngine> self(this);
+    view_->page()->runJavaScript(
+        script, QWebEngineScript::MainWorld, [self, id, index, key](const QVariant& started) {
+            if (!self || !self->Current(id)) return;
+            if (!started.toBool())
+                return self->Fail(ShotStatus::LoadFailed,
+                                  tr("Script %1 did not run: it does not parse, or the page "
+                                     "forbids it.")
+                                      .arg(index + 1));
+            self->PollMainWorld(
+                QStringLiteral("window.%1 && window.%1.done ? JSON.stringify(window.%1) : false")
+                    .arg(key),
+                [self, index](const QVariant& outcome) {
+                    if (!outcome.toBool()) {
+                        self->run_->settled = false;
+                        self->run_->notes
+                            << tr("script %1 had not ended when the time ran out").arg(index + 1);
+                        return self->WaitFor();
+                    }
+                    const QString error = QJsonDocument::fromJson(outcome.toString().toUtf8())
+                                              .object()
+                                              .value(QLatin1String("error"))
+                                              .toString();
+                    if (!error.isEmpty())
+                        return self->Fail(ShotStatus::LoadFailed,
+                                          tr("Script %1 failed: %2").arg(index + 1).arg(error));
+                    self->RunScript(index + 1);
+                });
+        });
+}
+
+void CaptureEngine::PollMainWorld(const QString& script,
+                                  std::function<void(const QVariant&)> then) {
+    const int id = run_->id;
+    QPointer<CaptureEngine> self(this);
+    view_->page()->runJavaScript(script, QWebEngineScript::MainWorld,
+                                 [self, id, script, then](const QVariant& value) {
+                                     if (!self || !self->Current(id)) return;
+                                     if (value.toBool() || self->run_->deadline.hasExpired())
+                                         return then(value);
+                                     QTimer::singleShot(kPollMs, self, [self, id, script, then] {
+                                         if (self && self->Current(id))
+                                             self->PollMainWorld(script, then);
+                                     });
+                                 });
+}
+
+void CaptureEngine::WaitFor() {
+    Run& r = *run_;
+    if (r.request.waitFor.isEmpty()) return Prepare();
+    PollScript(pagescripts::Matches(r.request.waitFor), RemainingMs(),
+               [this](const QVariant& found) {
+                   Run& r = *run_;
+                   if (found.toString() == QLatin1String("bad"))
+                       return Fail(ShotStatus::NoMatch,
+                                   tr("\"%1\" is not a selector.").arg(r.request.waitFor));
+                   if (found.toString() != QLatin1String("found")) {
+                       r.settled = false;
+                       r.notes << tr("nothing matched \"%1\" in time").arg(r.request.waitFor);
+                   }
+                   Prepare();
+               });
 }
 
 void CaptureEngine::Prepare() {
@@ -421,8 +534,15 @@ void CaptureEngine::Prepare() {
     // One screen first: what follows the viewport's height is measured there.
     if (r.viewSizeBefore.isEmpty()) r.viewSizeBefore = view_->size();
     view_->resize(OneScreen());
+    // What the user hides, removes and adds, in a style sheet of its own after ours.
+    QString style;
+    for (const QString& selector : r.request.hide)
+        style += selector + QStringLiteral("{visibility:hidden!important}\n");
+    for (const QString& selector : r.request.remove)
+        style += selector + QStringLiteral("{display:none!important}\n");
+    style += r.request.styles.join(QLatin1Char('\n'));
     Settle(Loop::Measure, &CaptureEngine::Measured,
-           pagescripts::Prepare(NextMarker(), kMarkerRows / scale, r.request.stillMotion));
+           pagescripts::Prepare(NextMarker(), kMarkerRows / scale, r.request.stillMotion, style));
 }
 
 QSize CaptureEngine::OneScreen() const {
@@ -496,12 +616,67 @@ void CaptureEngine::Measured(const QStringList& values) {
         view_->resize(OneScreen());
         return Settle(Loop::Measure, &CaptureEngine::Measured);
     }
+    // The extra wait, then the page measured again as it then stands.
+    if (q.delay.count() > 0 && !r.delayed) {
+        r.delayed = true;
+        const int id = r.id;
+        QTimer::singleShot(std::min<qint64>(q.delay.count(), RemainingMs()), this, [this, id] {
+            if (Current(id)) Settle(Loop::Measure, &CaptureEngine::Measured);
+        });
+        return;
+    }
     const int page = std::max(r.screen, values.value(0).toInt());
+    r.pageWidth = std::max(r.width, pageWidth);
+    if (!q.selector.isEmpty()) {
+        return Script(pagescripts::ElementBox(q.selector), [this, page](const QVariant& box) {
+            if (!FindRegion(box.toString())) return;
+            Framed(page);
+        });
+    }
+    if (!q.clip.isNull()) {
+        run_->region = q.clip;
+        return Framed(page);
+    }
     const int asked = q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
     SetTall(std::max(1, asked));
     // Made now, the picture is white by the time the tall view shows the page.
     r.MakePicture();
     Grow();
+}
+
+bool CaptureEngine::FindRegion(const QString& box) {
+    Run& r = *run_;
+    const QString& selector = r.request.selector;
+    if (box == QLatin1String("bad")) {
+        Fail(ShotStatus::NoMatch, tr("\"%1\" is not a selector.").arg(selector));
+        return false;
+    }
+    const QStringList sides = box.split(QLatin1Char(' '));
+    if (sides.size() != 4) {
+        Fail(ShotStatus::NoMatch, tr("Nothing matches the selector \"%1\".").arg(selector));
+        return false;
+    }
+    const int padding = r.request.padding;
+    r.region =
+        QRectF(sides[0].toDouble(), sides[1].toDouble(), sides[2].toDouble(), sides[3].toDouble())
+            .adjusted(-padding, -padding, padding, padding);
+    return true;
+}
+
+void CaptureEngine::Framed(int page) {
+    Run& r = *run_;
+    // The region is cut to the page; the picture is taken down to its lower edge.
+    r.region &= QRectF(0, 0, r.pageWidth, page);
+    if (r.region.isEmpty())
+        return Fail(ShotStatus::NoMatch, tr("The part asked for lies outside the page."));
+    SetTall(std::max(1, static_cast<int>(std::ceil(r.region.bottom()))));
+    r.MakePicture();
+    Grow();
+}
+
+bool CaptureEngine::Whole() const {
+    const ShotRequest& q = run_->request;
+    return q.screens == 0 && q.selector.isEmpty() && q.clip.isNull();
 }
 
 void CaptureEngine::SetTall(int tall) {
@@ -529,7 +704,7 @@ void CaptureEngine::Grown(const QStringList& heights) {
     // no given size, content added by scripts); a view taller than the page says
     // nothing about the page's own height. A page that grows without end grows up to
     // the tallest picture, or as long as there is time.
-    if (r.request.screens == 0 && scroll > inner && scroll > r.tall && !r.cut) {
+    if (Whole() && scroll > inner && scroll > r.tall && !r.cut) {
         const int view = r.view;
         SetTall(scroll);
         if (r.view > view && !r.deadline.hasExpired()) return Grow();
@@ -625,14 +800,14 @@ void CaptureEngine::CheckLayout() {
             r.done = 0;
             return Grow();
         }
-        if (check.value(0) == QLatin1String("wait") && r.request.screens == 0 && !r.cut) {
+        if (check.value(0) == QLatin1String("wait") && Whole() && !r.cut) {
             if (!inTime) {
                 r.changing = true;
                 return Restore();
             }
             return After(kPollMs * 10, &CaptureEngine::CheckLayout);
         }
-        if (check.value(0) == QLatin1String("grew") && r.request.screens == 0 && !r.cut) {
+        if (check.value(0) == QLatin1String("grew") && Whole() && !r.cut) {
             if (!inTime) {
                 r.changing = true;
                 return Restore();
@@ -651,6 +826,11 @@ void CaptureEngine::CheckLayout() {
             return NextPart();
         }
         if (check.contains(QLatin1String("webgl"))) r.webglFailed = true;
+        // The element where it stands now, as the picture shows it.
+        if (!r.request.selector.isEmpty())
+            return Script(pagescripts::ElementBox(r.request.selector), [this](const QVariant& box) {
+                if (FindRegion(box.toString())) Restore();
+            });
         Restore();
     });
 }
@@ -659,6 +839,18 @@ void CaptureEngine::Restore() {
     Run& r = *run_;
     ShotResult result;
     result.picture = std::move(r.picture);
+    if (!r.region.isNull()) {
+        // The part asked for, in whole device pixels, within the picture taken.
+        const double scale = r.request.scale;
+        const QRect part = QRect(QPoint(static_cast<int>(std::floor(r.region.left() * scale)),
+                                        static_cast<int>(std::floor(r.region.top() * scale))),
+                                 QPoint(static_cast<int>(std::ceil(r.region.right() * scale)) - 1,
+                                        static_cast<int>(std::ceil(r.region.bottom() * scale)) - 1))
+                               .intersected(result.picture.rect());
+        result.picture = part.isEmpty() ? QImage() : result.picture.copy(part);
+        if (result.picture.isNull())
+            return Fail(ShotStatus::NoMatch, tr("The part asked for lies outside the picture."));
+    }
     const QString seconds = QString::number(r.request.timeout.count() / 1000.0);
     if (!r.settled) {
         result.status = ShotStatus::NotSettled;

@@ -5,14 +5,17 @@
 // it. Several engines may run at once in one process on one profile: Shoot never waits in
 // a nested event loop, it moves on from callbacks and timers.
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QRectF>
 #include <QString>
 #include <QStringList>
 #include <QUrl>
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <utility>
 
 class CapturePage;
 class QWebEngineLoadingInfo;
@@ -42,6 +45,31 @@ struct ShotRequest {
     // The element whose content the picture holds where the document itself does not
     // scroll (a selector); empty: the element covering most of the view that scrolls.
     QString scrollElement;
+
+    // What the picture holds of the page: the first element matching `selector`, its
+    // border box grown by `padding` CSS pixels on each side; or `clip`, in CSS pixels of
+    // the page. Either is cut to the page. Empty and null: the page.
+    QString selector;
+    int padding = 0;
+    QRectF clip;
+    // Elements not drawn but keeping their room, and elements taken out of the page.
+    QStringList hide;
+    QStringList remove;
+    // Style sheets added to the page before it settles, and scripts run in the page's
+    // own context after its load, before it settles (each the body of an async function:
+    // a promise it returns is awaited).
+    QStringList styles;
+    QStringList scripts;
+    // Headers sent with every request of the page.
+    QList<std::pair<QByteArray, QByteArray>> headers;
+    // Waits, after the load, until an element matches this selector.
+    QString waitFor;
+    // An extra wait once the page settled.
+    std::chrono::milliseconds delay{0};
+    // The user name and password for HTTP authentication, given to the page's own host
+    // only; empty: none.
+    QString authUser;
+    QString authPassword;
 };
 
 enum class ShotStatus {
@@ -54,6 +82,8 @@ enum class ShotStatus {
     CutAtMaxHeight,
     // The page is wider than maxWidth; the picture holds its left maxWidth pixels.
     CutAtMaxWidth,
+    // No element matches the selector asked for; no picture.
+    NoMatch,
     // A shot is already running on this engine; the request was ignored.
     Busy,
 };
@@ -71,6 +101,12 @@ struct ShotResult {
     // Lines for the user that do not change the status: dialogs the page opened and how
     // they were answered, what could not be drawn.
     QStringList notes;
+    // Where the page ended up (after redirects) and its title.
+    QUrl finalAddress;
+    QString title;
+    // Whether the page settled, and was cut, for the record.
+    bool settled = true;
+    bool cut = false;
 
     static ShotResult Of(ShotStatus status, QImage picture, QString detail) {
         ShotResult result;
@@ -119,6 +155,12 @@ class CaptureEngine : public QObject {
     void Fail(ShotStatus status, const QString& detail);
     void Begin();
     void LoadingChanged(const QWebEngineLoadingInfo& info);
+    // After the load: the user's scripts, one after the other, then the wait for an
+    // element, then the capture.
+    void Loaded();
+    void RunScript(int index);
+    void PollMainWorld(const QString& script, std::function<void(const QVariant&)> then);
+    void WaitFor();
     void Prepare();
     QSize OneScreen() const;
     // The view's device height for the tall view: the part, a gap and the marker's rows.
@@ -133,6 +175,13 @@ class CaptureEngine : public QObject {
     // Ends a loop out of time and hands `settled` its answer.
     void StopSettle(std::function<void(const QVariant&)> settled);
     void Measured(const QStringList& values);
+    // The element's box as ElementBox() answers it, grown by the padding; false (and the
+    // shot failed) when there is none.
+    bool FindRegion(const QString& box);
+    // Takes the page down to the region's lower edge, `page` CSS pixels at most.
+    void Framed(int page);
+    // Whether the picture is the whole page, following it as it grows.
+    bool Whole() const;
     void SetTall(int tall);
     void Grow();
     void Grown(const QStringList& heights);

@@ -26,8 +26,13 @@ class LocalFileGuard : public QWebEngineUrlRequestInterceptor {
   public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
 
+    QList<std::pair<QByteArray, QByteArray>> headers;
+
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
-        if (!info.requestUrl().isLocalFile()) return;
+        if (!info.requestUrl().isLocalFile()) {
+            for (const auto& [name, value] : headers) info.setHttpHeader(name, value);
+            return;
+        }
         using Info = QWebEngineUrlRequestInfo;
         switch (info.resourceType()) {
             case Info::ResourceTypeMainFrame:
@@ -65,4 +70,10 @@ class LocalFileGuard : public QWebEngineUrlRequestInterceptor {
 void ConfineLocalPages(QWebEnginePage& page) {
     if (page.findChild<LocalFileGuard*>(QString(), Qt::FindDirectChildrenOnly)) return;
     page.setUrlRequestInterceptor(new LocalFileGuard(&page));
+}
+
+void SetRequestHeaders(QWebEnginePage& page, QList<std::pair<QByteArray, QByteArray>> headers) {
+    ConfineLocalPages(page);
+    auto* guard = page.findChild<LocalFileGuard*>(QString(), Qt::FindDirectChildrenOnly);
+    if (guard) guard->headers = std::move(headers);
 }

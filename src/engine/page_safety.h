@@ -1,5 +1,9 @@
 #pragma once
 // What any page the program shows may do beyond what a browser lets a web page do.
+#include <QByteArray>
+#include <QList>
+#include <utility>
+
 class QWebEnginePage;
 
 // A page opened from a local file loads what it shows (its images, style sheets,
@@ -11,3 +15,7 @@ class QWebEnginePage;
 // put the reader's files in it. The browser's own switch for this refuses a local page's
 // images too.
 void ConfineLocalPages(QWebEnginePage& page);
+
+// Headers sent with every request the page makes from now on (an empty list: none).
+// Local files get none.
+void SetRequestHeaders(QWebEnginePage& page, QList<std::pair<QByteArray, QByteArray>> headers);

@@ -76,9 +76,23 @@ QString SettleCall(int width, double height, int quietFrames, int firstMarker, Q
 
 }  // namespace
 
-QString Prepare(const QString& marker, double markerSize, bool still) {
-    return Call(Js().prepare, {Literal(marker), Number(markerSize),
-                               still ? QStringLiteral("true") : QStringLiteral("false")});
+QString Prepare(const QString& marker, double markerSize, bool still, const QString& userStyle) {
+    return Call(Js().prepare,
+                {Literal(marker), Number(markerSize),
+                 still ? QStringLiteral("true") : QStringLiteral("false"), Literal(userStyle)});
+}
+QString Matches(const QString& selector) {
+    return Call(QStringLiteral("function (s) { try { return document.querySelector(s) ? "
+                               "'found' : false; } catch (e) { return 'bad'; } }"),
+                {Literal(selector)});
+}
+QString ElementBox(const QString& selector) {
+    return Call(QStringLiteral("function (s) { let el; try { el = document.querySelector(s); }"
+                               " catch (e) { return 'bad'; } if (!el) return 'none';"
+                               " const r = el.getBoundingClientRect();"
+                               " return [r.left + scrollX, r.top + scrollY, r.width, r.height]"
+                               ".join(' '); }"),
+                {Literal(selector)});
 }
 QString SettleAndMeasure(int width, int height, bool wait, const QString& scrollElement) {
     const QString measure = QStringLiteral("function () { return (") + Js().measure +

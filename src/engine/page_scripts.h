@@ -11,7 +11,15 @@ namespace pagescripts {
 // goes to the top. With `still`, the page's motion is held still from then on: finite
 // animations and transitions at their end, endless ones at their start, videos paused at
 // their start, the text caret hidden.
-QString Prepare(const QString& marker, double markerSize, bool still);
+// `userStyle` goes into a style sheet of its own, after every other.
+QString Prepare(const QString& marker, double markerSize, bool still, const QString& userStyle);
+
+// "found" when an element matches `selector`, "bad" when it is no selector, false
+// otherwise.
+QString Matches(const QString& selector);
+// The border box of the first element matching `selector`, in CSS pixels of the page:
+// "left top width height"; "none" or "bad" as Matches() tells.
+QString ElementBox(const QString& selector);
 
 // The settle loop for a view of width x height CSS pixels: done after two frames in a
 // row with nothing left to wait for (one at one screen; none when `wait` is false, for a

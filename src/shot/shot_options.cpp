@@ -2,10 +2,12 @@
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <cmath>
 
 #include "shot/memory_budget.h"
+#include "shot/workflow_options.h"
 
 namespace {
 
@@ -68,6 +70,28 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     parser.addOptions({help, version, width, height, screens, scale, quality, progressive,
                        maxHeight, timeout, batch, jobs, console, maxMemory, maxWidth, animations,
                        scrollElement});
+    const auto valued = [](const char* name, const char* value) {
+        return QCommandLineOption(QLatin1String(name), {}, QLatin1String(value));
+    };
+    const WorkflowOptions workflow{valued("selector", "CSS"),
+                                   valued("padding", "PX"),
+                                   valued("clip", "X,Y,W,H"),
+                                   valued("hide", "CSS"),
+                                   valued("remove", "CSS"),
+                                   valued("style", "CSS"),
+                                   valued("script", "JS"),
+                                   valued("wait-for", "CSS"),
+                                   valued("delay", "MS"),
+                                   valued("header", "HEADER"),
+                                   valued("cookie", "NAME=VALUE"),
+                                   valued("cookies", "FILE"),
+                                   valued("user-agent", "TEXT"),
+                                   valued("auth", "USER:PASS"),
+                                   valued("color-scheme", "SCHEME"),
+                                   QCommandLineOption(QStringLiteral("reduced-motion")),
+                                   valued("format", "FORMAT"),
+                                   QCommandLineOption(QStringLiteral("json"))};
+    workflow.AddTo(parser);
 
     // The parser takes the first entry as the program's name.
     if (!parser.parse(QStringList{QStringLiteral("glimpa-shot")} + arguments))
@@ -116,6 +140,7 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
                     QStringLiteral("a pixel ratio from %1 to %2").arg(kMinScale).arg(kMaxScale))};
         o.scale = *v;
     }
+    o.qualityGiven = parser.isSet(quality);
     if (parser.isSet(quality)) {
         const auto v = WholeIn(parser.value(quality), 1, 100);
         if (!v)
@@ -193,6 +218,17 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
         o.jobs = *v;
     }
 
+    if (const QString error = workflow.Read(parser, o); !error.isEmpty())
+        return {std::nullopt, error};
+    if (!o.selector.isEmpty() && !o.clip.isNull())
+        return {std::nullopt, QStringLiteral("--selector and --clip: one part of the page only")};
+    if ((!o.selector.isEmpty() || !o.clip.isNull()) && o.screens > 0)
+        return {std::nullopt,
+                QStringLiteral("--screens with --selector or --clip: the part asked for "
+                               "decides the height")};
+    if (o.padding > 0 && o.selector.isEmpty())
+        return {std::nullopt, QStringLiteral("--padding: only a --selector has padding")};
+
     const QStringList positional = parser.positionalArguments();
     if (parser.isSet(batch)) {
         o.batchFile = parser.value(batch);
@@ -214,11 +250,65 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     o.output = positional.at(1);
     QString error;
     if (!AddressToUrl(o.address, QDir::currentPath(), &error)) return {std::nullopt, error};
-    if (!PictureFormatForPath(o.output))
+    if (o.output == u"-" && o.format.isEmpty())
+        return {std::nullopt, QStringLiteral("OUTPUT '-' (standard output) needs --format")};
+    if (o.output != u"-" && !o.format.isEmpty())
+        return {std::nullopt, QStringLiteral("--format: only for OUTPUT '-'; a file's ending "
+                                             "picks its format")};
+    if (o.output == u"-" && o.json)
+        return {std::nullopt, QStringLiteral("--json and OUTPUT '-': both would go to standard "
+                                             "output")};
+    const std::optional<PictureFormat> kind = OutputFormat(o, o.output);
+    if (!kind && o.output == u"-")
+        return {std::nullopt, Bad(QStringLiteral("format"), o.format,
+                                  QStringLiteral("bmp, jpg, jpeg, gif or png"))};
+    if (!kind)
         return {std::nullopt, QStringLiteral("OUTPUT '%1' does not end in .bmp, .jpg, .jpeg, "
                                              ".gif or .png")
                                   .arg(o.output)};
+    if (const QString useless = UselessForFormat(o, *kind); !useless.isEmpty())
+        return {std::nullopt, useless};
     return {o, {}};
+}
+
+std::optional<PictureFormat> OutputFormat(const ShotOptions& options, const QString& output) {
+    if (output == u"-") return PictureFormatForPath(QStringLiteral("x.") + options.format);
+    return PictureFormatForPath(output);
+}
+
+QString UselessForFormat(const ShotOptions& o, PictureFormat format) {
+    if (o.qualityGiven && format != PictureFormat::Jpeg)
+        return QStringLiteral("--quality: a %1 picture has no quality to choose")
+            .arg(PictureFormatName(format));
+    if (o.progressive && format != PictureFormat::Jpeg)
+        return QStringLiteral("--progressive: only a JPEG picture is progressive");
+    return {};
+}
+
+std::optional<QUrl> TypedAddress(const QString& address) {
+    // localhost, an IPv4 or bracketed IPv6 address, or a name of dotted labels whose
+    // last is no file's ending; an optional port; then a path, query or fragment.
+    static const QRegularExpression typed(
+        QStringLiteral("^(localhost|\\d{1,3}(?:\\.\\d{1,3}){3}|\\[[0-9A-Fa-f:.]+\\]|"
+                       "(?:[A-Za-z0-9](?:[A-Za-z0-9-]*[A-Za-z0-9])?\\.)+([A-Za-z][A-Za-z0-9-]*))"
+                       "(:\\d{1,5})?([/?#].*)?$"));
+    static const QStringList kFileEndings{
+        QStringLiteral("htm"),   QStringLiteral("html"), QStringLiteral("mht"),
+        QStringLiteral("mhtml"), QStringLiteral("txt"),  QStringLiteral("png"),
+        QStringLiteral("jpg"),   QStringLiteral("jpeg"), QStringLiteral("gif"),
+        QStringLiteral("bmp"),   QStringLiteral("webp"), QStringLiteral("avif"),
+        QStringLiteral("pdf"),   QStringLiteral("svg"),  QStringLiteral("xml"),
+        QStringLiteral("json"),  QStringLiteral("md")};
+    const QRegularExpressionMatch m = typed.match(address);
+    if (!m.hasMatch()) return std::nullopt;
+    const QString last = m.captured(2).toLower();
+    if (!last.isEmpty() && kFileEndings.contains(last)) return std::nullopt;
+    // A machine of one's own is reached over plain HTTP, the web over HTTPS.
+    const bool local = last.isEmpty();
+    const QUrl url((local ? QStringLiteral("http://") : QStringLiteral("https://")) + address,
+                   QUrl::TolerantMode);
+    if (!url.isValid() || url.host().isEmpty()) return std::nullopt;
+    return url;
 }
 
 std::optional<QUrl> AddressToUrl(const QString& address, const QString& workingFolder,
@@ -229,6 +319,12 @@ std::optional<QUrl> AddressToUrl(const QString& address, const QString& workingF
         if (error) *error = why;
         return std::nullopt;
     };
+    // An existing file stays a file, whatever it is named.
+    if (!address.isEmpty() && !address.contains(QLatin1String("://")) &&
+        QFileInfo(QDir(workingFolder).absoluteFilePath(address)).isFile())
+        return QUrl::fromLocalFile(QDir::cleanPath(QDir(workingFolder).absoluteFilePath(address)));
+    // An address as people type it: a host, perhaps a port and a path, no scheme.
+    if (const std::optional<QUrl> typed = TypedAddress(address)) return typed;
     if (match.hasMatch()) {
         const QString name = match.captured(1).toLower();
         const QUrl url(address, QUrl::TolerantMode);

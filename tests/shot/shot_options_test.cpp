@@ -78,13 +78,14 @@ class ShotOptionsTest : public QObject {
             << shoot("w=640 h=1080 n=0 s=1 q=85 m=100000 t=30 j=2 b=");
         QTest::newRow("range ends")
             << QStringList{"--width",   "16", "--height",     "16384",   "--scale", "0.25",
-                           "--quality", "1",  "--max-height", "1000000", page,      "p.png"}
-            << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=2 b=");
+                           "--quality", "1",  "--max-height", "1000000", page,      "p.jpg"}
+            << shoot("w=16 h=16384 n=0 s=0.25 q=1 m=1000000 t=30 j=2 b=", "p.jpg");
         // The widest view and the largest scale each; together they would make a picture
         // wider than any the formats hold.
-        QTest::newRow("upper ends") << QStringList{"--width",      "16384", "--quality", "100",
-                                                   "--max-height", "1",     page,        "p.png"}
-                                    << shoot("w=16384 h=1080 n=0 s=1 q=100 m=1 t=30 j=2 b=");
+        QTest::newRow("upper ends")
+            << QStringList{"--width",      "16384", "--quality", "100",
+                           "--max-height", "1",     page,        "p.jpg"}
+            << shoot("w=16384 h=1080 n=0 s=1 q=100 m=1 t=30 j=2 b=", "p.jpg");
         QTest::newRow("upper end of scale")
             << QStringList{"--width", "3276", "--scale", "5", page, "p.png"}
             << shoot("w=3276 h=1080 n=0 s=5 q=85 m=100000 t=30 j=2 b=");
@@ -184,7 +185,25 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("http without host")
             << QStringList{"http:///x", "p.png"} << error("is not a usable address");
         QTest::newRow("bare host name")
-            << QStringList{"example.org", "p.png"} << error("neither an http(s) or file address");
+            << QStringList{"example.org", "p.png"} << Shoot(kDefaults, "example.org", "p.png");
+        // Options the output's format has no use for are refused, not ignored.
+        QTest::newRow("quality with PNG") << QStringList{"--quality", "50", page, "p.png"}
+                                          << error("--quality: a PNG picture has no quality");
+        QTest::newRow("quality with GIF")
+            << QStringList{"--quality", "50", page, "p.gif"} << error("--quality: a GIF picture");
+        QTest::newRow("progressive with BMP")
+            << QStringList{"--progressive", page, "p.bmp"} << error("--progressive: only a JPEG");
+        QTest::newRow("standard output without a format")
+            << QStringList{page, "-"} << error("OUTPUT '-' (standard output) needs --format");
+        QTest::newRow("format for a file") << QStringList{"--format", "png", page, "p.png"}
+                                           << error("--format: only for OUTPUT '-'");
+        QTest::newRow("unknown format")
+            << QStringList{"--format", "tiff", page, "-"} << error("--format: 'tiff' is not");
+        QTest::newRow("standard output and JSON")
+            << QStringList{"--format", "png", "--json", page, "-"}
+            << error("--json and OUTPUT '-'");
+        QTest::newRow("standard output")
+            << QStringList{"--format", "JPG", page, "-"} << shoot(kDefaults, "-");
         QTest::newRow("page file of another kind")
             << QStringList{"notes.txt", "p.png"} << error("'notes.txt' is neither");
     }
@@ -281,6 +300,23 @@ class ShotOptionsTest : public QObject {
                                            << "";
         QTest::newRow("https without host") << "https://"
                                             << "";
+        // As people type them: a host, perhaps a port and a path.
+        QTest::newRow("bare host") << "example.org"
+                                   << "https://example.org";
+        QTest::newRow("host and path") << "docs.example.org/guide/intro.html?x=1"
+                                       << "https://docs.example.org/guide/intro.html?x=1";
+        QTest::newRow("host and port") << "example.org:8443/a"
+                                       << "https://example.org:8443/a";
+        QTest::newRow("IP address and port") << "127.0.0.1:8000/page"
+                                             << "http://127.0.0.1:8000/page";
+        QTest::newRow("localhost") << "localhost:3000"
+                                   << "http://localhost:3000";
+        QTest::newRow("IPv6") << "[::1]:8080/"
+                              << "http://[::1]:8080/";
+        QTest::newRow("a file's ending is no host") << "notes.txt"
+                                                    << "";
+        QTest::newRow("one label is no host") << "intranet"
+                                              << "";
     }
     void addresses() {
         QFETCH(QString, address);

@@ -1,6 +1,6 @@
 // Every element the capture changed keeps its own style attribute in `saved`, so that
 // Restore() gives the page back exactly.
-function(color, size, still) {
+function(color, size, still, userStyle) {
     if (window.glimpaCapture) return true;
     const g = window.glimpaCapture = {saved: new Map(), scroll: [scrollX, scrollY]};
     // Takes away a style attribute that the capture's own changes made. Removed after the
@@ -13,7 +13,8 @@ function(color, size, still) {
     g.touch = (el) => {
         if (!g.saved.has(el)) g.saved.set(el, el.getAttribute('style'));
     };
-    g.ours = (el) => el === g.style || el === g.marker || el === g.spacer || el === g.sizer;
+    g.ours = (el) => el === g.style || el === g.marker || el === g.spacer || el === g.sizer ||
+        el === g.userStyle;
     // Only the page's own scroll bar goes: the root's here, the body's too where the
     // measure finds it may show one. A rule for every element would restyle all of them,
     // tens of milliseconds on a long page, and a scrolling box inside the page keeps the
@@ -23,6 +24,11 @@ function(color, size, still) {
         'html::-webkit-scrollbar{display:none!important}html{scrollbar-width:none!important}';
     if (still) g.style.textContent += '*{caret-color:transparent!important}';
     document.documentElement.appendChild(g.style);
+    if (userStyle) {
+        g.userStyle = document.createElement('style');
+        g.userStyle.textContent = userStyle;
+        document.documentElement.appendChild(g.userStyle);
+    }
     // The view's bottom-left pixels show the marker in every frame from now on, so a
     // frame showing its newest colour was drawn after everything changed before it.
     g.marker = document.createElement('glimpa-frame-marker');

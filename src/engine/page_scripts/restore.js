@@ -5,7 +5,7 @@ function() {
     if (g.onScroll) removeEventListener('scroll', g.onScroll);
     if (g.onLoad) document.removeEventListener('load', g.onLoad, true);
     if (g.documentSizes) g.documentSizes.disconnect();
-    for (const el of [g.style, g.marker, g.spacer, g.sizer])
+    for (const el of [g.style, g.userStyle, g.marker, g.spacer, g.sizer])
         if (el) el.remove();
     for (const [el, style] of g.saved) {
         if (style === null)
