@@ -47,9 +47,11 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
         for (const QString& field : fields)
             if (const QString control = ControlIn(field, u""); !control.isEmpty())
                 return fail(control);
-        if (fields.size() != 2)
+        if (fields.size() < 2)
             return fail(
                 QStringLiteral("ADDRESS OUTPUT expected, %1 field(s) found").arg(fields.size()));
+        if (fields.size() > 2 && !fields.at(2).startsWith(u'-'))
+            return fail(QStringLiteral("'%1' after OUTPUT is no option").arg(fields.at(2)));
         QString error;
         const std::optional<QUrl> url = AddressToUrl(fields.at(0), workingFolder, &error);
         if (!url) return fail(error);
@@ -63,7 +65,7 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
                             .arg(fields.at(1))
                             .arg(seen->second));
         outputs.emplace(output, number);
-        list.pages.push_back(BatchPage{number, *url, output});
+        list.pages.push_back(BatchPage{number, *url, output, fields.mid(2)});
     }
     if (list.pages.empty()) list.error = QStringLiteral("no pages in the batch");
     return list;

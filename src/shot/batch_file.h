@@ -1,7 +1,8 @@
 #pragma once
-// The batch file of glimpa-shot: one page a line, "ADDRESS OUTPUT", either of them in
-// double quotes when it holds spaces; blank lines and lines starting with '#' are skipped.
+// The batch file of glimpa-shot: one page a line, "ADDRESS OUTPUT [OPTION]...", any of
+// them in double quotes when it holds spaces; blank lines and lines starting with '#' are skipped.
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <vector>
 
@@ -9,6 +10,7 @@ struct BatchPage {
     int line = 0;  // 1-based, for messages
     QUrl address;
     QString output;
+    QStringList options;  // the line's own options, after ADDRESS OUTPUT
 };
 
 // The pages, or the first line that is not usable and why (then `pages` is empty).

@@ -14,6 +14,7 @@
 
 #include "engine/browser_startup.h"
 #include "shot/batch_file.h"
+#include "shot/cookies_file.h"
 #include "shot/headless_start.h"
 #include "shot/memory_budget.h"
 #include "shot/page_console.h"
@@ -48,6 +49,46 @@ void KeepQuiet(QtMsgType type, const QMessageLogContext& context, const QString&
         std::fprintf(stderr, "glimpa-shot: %s\n", qPrintable(message));
 }
 
+// The engine's request for one page's options (its address comes with the page).
+ShotRequest RequestFor(const ShotOptions& o) {
+    ShotRequest q;
+    q.width = o.width;
+    q.screenHeight = o.height;
+    q.screens = o.screens;
+    q.scale = o.scale;
+    // A page wider than the view is taken as wide as it is, up to the widest picture.
+    q.maxWidth = o.maxWidth > 0 ? o.maxWidth : static_cast<int>(kWidestPicture / o.scale);
+    q.timeout = std::chrono::milliseconds(static_cast<long long>(o.timeoutSeconds * 1000.0 + 0.5));
+    q.stillMotion = o.stillMotion;
+    q.scrollElement = o.scrollElement;
+    q.selector = o.selector;
+    q.padding = o.padding;
+    q.clip = o.clip;
+    q.hide = o.hide;
+    q.remove = o.remove;
+    q.styles = o.styles;
+    q.scripts = o.scripts;
+    q.headers = o.headers;
+    q.waitFor = o.waitFor;
+    q.delay = std::chrono::milliseconds(o.delayMs);
+    q.authUser = o.authUser;
+    q.authPassword = o.authPassword;
+    return q;
+}
+
+// The first option that holds for the whole run and that a batch line gives otherwise.
+QString RunWideDiffers(const ShotOptions& run, const ShotOptions& line) {
+    if (line.console != run.console) return QStringLiteral("--console");
+    if (line.maxMemoryMiB != run.maxMemoryMiB) return QStringLiteral("--max-memory");
+    if (line.userAgent != run.userAgent) return QStringLiteral("--user-agent");
+    if (line.colorScheme != run.colorScheme) return QStringLiteral("--color-scheme");
+    if (line.reducedMotion != run.reducedMotion) return QStringLiteral("--reduced-motion");
+    if (line.cookies != run.cookies) return QStringLiteral("--cookie");
+    if (line.cookiesFile != run.cookiesFile) return QStringLiteral("--cookies");
+    if (line.json != run.json) return QStringLiteral("--json");
+    return {};
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -66,29 +107,81 @@ int main(int argc, char* argv[]) {
         std::printf("%s\n", qPrintable(ShotVersionText()));
         return 0;
     }
+    // Every page's options: a batch line's own after the command line's.
+    std::vector<ShotOptions> perPage;
     std::vector<ShotPage> pages;
     if (!o.batchFile.isEmpty()) {
         const BatchList batch = ReadBatchFile(o.batchFile, QDir::currentPath());
         if (!batch.error.isEmpty())
             return Usage(QStringLiteral("%1: %2").arg(o.batchFile, batch.error));
-        for (const BatchPage& p : batch.pages) pages.push_back(ShotPage{p.address, p.output});
+        const QStringList defaults = PerPageArguments(arguments);
+        for (const BatchPage& p : batch.pages) {
+            const ParsedShotOptions line =
+                ParseShotOptions(defaults + p.options +
+                                 QStringList{QStringLiteral("--"), p.address.toString(), p.output});
+            const auto fail = [&](const QString& why) {
+                return Usage(
+                    QStringLiteral("%1: line %2: %3").arg(o.batchFile).arg(p.line).arg(why));
+            };
+            if (!line.options) return fail(line.error);
+            if (const QString whole = RunWideDiffers(o, *line.options); !whole.isEmpty())
+                return fail(QStringLiteral("%1 holds for the whole run; give it on the command "
+                                           "line")
+                                .arg(whole));
+            perPage.push_back(*line.options);
+            pages.push_back(ShotPage{p.address, p.output, {}, {}, {}});
+        }
     } else {
-        pages.push_back(ShotPage{*AddressToUrl(o.address, QDir::currentPath()), o.output});
+        perPage.push_back(o);
+        pages.push_back(
+            ShotPage{*AddressToUrl(o.address, QDir::currentPath()), o.output, {}, {}, {}});
     }
 
     // The pictures must fit in memory: one screen at once, and the height they may grow
     // to, are known before any browser starts.
     const int jobs = std::max(1, std::min(o.jobs, static_cast<int>(pages.size())));
     const qint64 budget = o.maxMemoryMiB > 0 ? o.maxMemoryMiB << 20 : DefaultMemoryBudget();
-    const qint64 wide = static_cast<qint64>(std::ceil(o.width * o.scale));
-    const qint64 screen = static_cast<qint64>(std::ceil(o.height * o.scale));
-    const qint64 rows = RowsWithinBudget(budget, static_cast<int>(wide), jobs, pages.size() > 1);
-    if (rows < screen)
-        return Usage(QStringLiteral("one screen of %1 x %2 pixels needs more memory than %3 MiB "
-                                    "allow (--max-memory)")
-                         .arg(wide)
-                         .arg(screen)
-                         .arg(budget >> 20));
+    bool heightFromMemory = false;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const ShotOptions& po = perPage[i];
+        const qint64 wide = static_cast<qint64>(std::ceil(po.width * po.scale));
+        const qint64 screen = static_cast<qint64>(std::ceil(po.height * po.scale));
+        const qint64 rows =
+            RowsWithinBudget(budget, static_cast<int>(wide), jobs, pages.size() > 1);
+        if (rows < screen)
+            return Usage(QStringLiteral("one screen of %1 x %2 pixels needs more memory than %3 "
+                                        "MiB allow (--max-memory)")
+                             .arg(wide)
+                             .arg(screen)
+                             .arg(budget >> 20));
+        heightFromMemory = heightFromMemory || rows < po.maxHeight;
+        ShotPage& page = pages[i];
+        page.format = *OutputFormat(po, page.output);
+        page.jpeg = JpegChoice{po.quality, po.progressive};
+        page.request = RequestFor(po);
+        page.request.maxHeight = static_cast<int>(std::min<qint64>(po.maxHeight, rows));
+    }
+
+    // What the browser is told for the whole run: its colour scheme and motion.
+    if (o.colorScheme == u"dark")
+        AddBrowserFlag("--blink-settings=preferredColorScheme=0", {"--blink-settings"});
+    else if (o.colorScheme == u"light")
+        AddBrowserFlag("--blink-settings=preferredColorScheme=1", {"--blink-settings"});
+    if (o.reducedMotion)
+        AddBrowserFlag("--force-prefers-reduced-motion", {"--force-prefers-reduced-motion"});
+    std::vector<QNetworkCookie> cookies;
+    if (!o.cookiesFile.isEmpty()) {
+        const CookiesList read = ReadCookiesFile(o.cookiesFile);
+        if (!read.error.isEmpty())
+            return Usage(QStringLiteral("%1: %2").arg(o.cookiesFile, read.error));
+        cookies = read.cookies;
+    }
+    for (const QString& nameValue : o.cookies) {
+        QString error;
+        const auto cookie = CookieFromOption(nameValue, &error);
+        if (!cookie) return Usage(QStringLiteral("--cookie: %1").arg(error));
+        cookies.push_back(*cookie);
+    }
 
     // A page's scripts get a share of the budget too (each page one, the picture being
     // written another): one that allocates without end ends its renderer, which the
@@ -122,20 +215,10 @@ int main(int argc, char* argv[]) {
     app.setApplicationName(QStringLiteral("glimpa-shot"));
 
     ShotSettings settings;
-    settings.request.width = o.width;
-    settings.request.screenHeight = o.height;
-    settings.request.screens = o.screens;
-    settings.request.scale = o.scale;
-    // A page wider than the view is taken as wide as it is, up to the widest picture.
-    settings.request.maxWidth =
-        o.maxWidth > 0 ? o.maxWidth : static_cast<int>(kWidestPicture / o.scale);
-    settings.request.stillMotion = o.stillMotion;
-    settings.request.scrollElement = o.scrollElement;
-    settings.request.maxHeight = static_cast<int>(std::min<qint64>(o.maxHeight, rows));
-    if (rows < o.maxHeight) settings.heightFromMemoryMiB = budget >> 20;
-    settings.request.timeout =
-        std::chrono::milliseconds(static_cast<long long>(o.timeoutSeconds * 1000.0 + 0.5));
-    settings.jpeg = JpegChoice{o.quality, o.progressive};
+    if (heightFromMemory) settings.heightFromMemoryMiB = budget >> 20;
+    settings.json = o.json;
+    settings.userAgent = o.userAgent;
+    settings.cookies = std::move(cookies);
     settings.jobs = jobs;
     settings.showProgress = isatty(STDERR_FILENO) == 1;
 

@@ -344,3 +344,20 @@ std::optional<QUrl> AddressToUrl(const QString& address, const QString& workingF
                         .arg(address));
     return QUrl::fromLocalFile(QDir::cleanPath(QDir(workingFolder).absoluteFilePath(address)));
 }
+
+QStringList PerPageArguments(const QStringList& arguments) {
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        // "--batch FILE", "--batch=FILE", and the same for --jobs, with one dash or two.
+        const QString bare = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.mid(1);
+        if (bare == u"batch" || bare == u"jobs") {
+            ++i;
+            continue;
+        }
+        if (bare.startsWith(QLatin1String("batch=")) || bare.startsWith(QLatin1String("jobs=")))
+            continue;
+        kept << a;
+    }
+    return kept;
+}

@@ -2,8 +2,12 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
 #include <QThreadPool>
 #include <QTimer>
+#include <QWebEngineCookieStore>
 #include <QWebEngineProfile>
 #include <algorithm>
 #include <cmath>
@@ -22,6 +26,7 @@ QString MissingBeforeLoad(const ShotPage& page, ShotExit& exit) {
         exit = ShotExit::LoadFailed;
         return QStringLiteral("%1: no such page file").arg(page.address.toLocalFile());
     }
+    if (page.output == u"-") return {};
     const QFileInfo folder(QFileInfo(page.output).absolutePath());
     if (!folder.isDir()) {
         exit = ShotExit::WriteFailed;
@@ -36,6 +41,28 @@ QString MissingBeforeLoad(const ShotPage& page, ShotExit& exit) {
     return {};
 }
 
+// The picture encoded as for a file, then sent to standard output whole: a reader of
+// the pipe gets one complete picture or nothing.
+Outcome WriteToStandardOutput(const QImage& picture, PictureFormat format, JpegChoice jpeg) {
+    QTemporaryDir folder;
+    if (!folder.isValid()) return Outcome::Failed(QStringLiteral("no temporary folder"));
+    const QString path = folder.filePath(QStringLiteral("picture"));
+    if (const Outcome written = WritePictureFile(picture, path, format, jpeg); !written)
+        return written;
+    QFile file(path);
+    QFile out;
+    if (!file.open(QIODevice::ReadOnly) || !out.open(stdout, QIODevice::WriteOnly))
+        return Outcome::Failed(file.errorString());
+    while (!file.atEnd()) {
+        const QByteArray chunk = file.read(1 << 20);
+        if (out.write(chunk) != chunk.size())
+            return Outcome::Failed(QStringLiteral("standard output: %1").arg(out.errorString()));
+    }
+    if (!out.flush())
+        return Outcome::Failed(QStringLiteral("standard output: %1").arg(out.errorString()));
+    return Outcome::Done();
+}
+
 }  // namespace
 
 struct ShotRunner::Engine {
@@ -48,7 +75,8 @@ ShotRunner::ShotRunner(std::vector<ShotPage> pages, ShotSettings settings, QObje
     : QObject(parent),
       pages_(std::move(pages)),
       settings_(settings),
-      exits_(pages_.size(), ShotExit::Written) {}
+      exits_(pages_.size(), ShotExit::Written),
+      records_(pages_.size()) {}
 
 ShotRunner::~ShotRunner() {
     // The views go before the profile they render with.
@@ -69,7 +97,10 @@ ShotRunner::Engine* ShotRunner::IdleEngine() {
     if (engines_.size() >= static_cast<size_t>(std::max(1, settings_.jobs))) return nullptr;
     // The browser starts with the first page that needs it, not before: a run whose
     // pages all fail their checks ends at once.
-    if (!profile_) profile_ = std::make_unique<QWebEngineProfile>();  // off the record
+    if (!profile_) {
+        profile_ = std::make_unique<QWebEngineProfile>();  // off the record
+        if (!settings_.userAgent.isEmpty()) profile_->setHttpUserAgent(settings_.userAgent);
+    }
     auto slot = std::make_unique<Engine>();
     slot->engine = std::make_unique<CaptureEngine>(profile_.get());
     Engine& e = *slot;
@@ -88,7 +119,7 @@ void ShotRunner::Dispatch() {
         const QString missing = MissingBeforeLoad(pages_[page], exit);
         if (!missing.isEmpty()) {
             ++nextPage_;
-            Say(missing);
+            SayFor(page, missing);
             EndPage(page, exit);
             continue;
         }
@@ -102,35 +133,49 @@ void ShotRunner::Dispatch() {
         ++nextPage_;
         engine->page = page;
         engine->busy = true;
-        ShotRequest request = settings_.request;
+        ShotRequest request = pages_[page].request;
         request.address = pages_[page].address;
         // The format's own limit acts as --max-height does, known before the load.
-        request.maxHeight =
-            static_cast<int>(std::min<qint64>(request.maxHeight, FormatRows(pages_[page].output)));
+        request.maxHeight = static_cast<int>(std::min<qint64>(request.maxHeight, FormatRows(page)));
+        // A cookie without a domain is the page's own host's.
+        for (QNetworkCookie cookie : settings_.cookies) {
+            if (cookie.domain().isEmpty()) cookie.setDomain(request.address.host());
+            profile_->cookieStore()->setCookie(cookie, request.address);
+        }
+        records_[page].clock.start();
         engine->engine->Shoot(request);
     }
 }
 
-qint64 ShotRunner::FormatRows(const QString& output) const {
-    const auto format = PictureFormatForPath(output);
-    const ShotRequest& q = settings_.request;
+qint64 ShotRunner::FormatRows(size_t page) const {
+    const ShotRequest& q = pages_[page].request;
     const int widest = static_cast<int>(std::ceil(std::max(q.width, q.maxWidth) * q.scale));
-    return format ? MostPictureRows(*format, widest) : std::numeric_limits<int>::max();
+    return MostPictureRows(pages_[page].format, widest);
 }
 
 void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     const size_t page = engine.page;
     const QString address = pages_[page].address.toDisplayString();
     for (const QString& note : result.notes)
-        Say(QStringLiteral("%1: %2").arg(address, PageText(note)));
-    if (result.status == ShotStatus::LoadFailed || result.status == ShotStatus::Busy ||
-        result.picture.isNull()) {
-        Say(QStringLiteral("%1: the page failed to load%2")
-                .arg(address, result.detail.isEmpty()
-                                  ? QString()
-                                  : QStringLiteral(": ") + PageText(result.detail)));
+        SayFor(page, QStringLiteral("%1: %2").arg(address, PageText(note)));
+    Record& record = records_[page];
+    record.result = result;
+    record.result.picture = QImage();
+    record.size = result.picture.size();
+    const bool nothing = result.status == ShotStatus::LoadFailed ||
+                         result.status == ShotStatus::Busy ||
+                         result.status == ShotStatus::NoMatch || result.picture.isNull();
+    if (nothing) {
+        if (result.status == ShotStatus::NoMatch)
+            SayFor(page, QStringLiteral("%1: %2").arg(address, PageText(result.detail)));
+        else
+            SayFor(page, QStringLiteral("%1: the page failed to load%2")
+                             .arg(address, result.detail.isEmpty()
+                                               ? QString()
+                                               : QStringLiteral(": ") + PageText(result.detail)));
         engine.busy = false;
-        EndPage(page, ShotExit::LoadFailed);
+        EndPage(page,
+                result.status == ShotStatus::NoMatch ? ShotExit::NoMatch : ShotExit::LoadFailed);
         Dispatch();
         return;
     }
@@ -138,15 +183,14 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     // meanwhile, and the event loop keeps the other engines going.
     const QImage picture = result.picture;
     const ShotPage target = pages_[page];
-    const JpegChoice jpeg = settings_.jpeg;
     ShotResult report = result;
     report.picture = QImage();
     ++encoding_;
-    QThreadPool::globalInstance()->start([this, page, picture, target, jpeg, report] {
-        const auto format = PictureFormatForPath(target.output);
-        const Outcome written = format
-                                    ? WritePictureFile(picture, target.output, *format, jpeg)
-                                    : Outcome::Failed(QStringLiteral("no format has this ending"));
+    QThreadPool::globalInstance()->start([this, page, picture, target, report] {
+        const Outcome written =
+            target.output == u"-"
+                ? WriteToStandardOutput(picture, target.format, target.jpeg)
+                : WritePictureFile(picture, target.output, target.format, target.jpeg);
         QMetaObject::invokeMethod(
             this, [this, page, report, written] { Written(page, report, written); },
             Qt::QueuedConnection);
@@ -162,39 +206,36 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
     const ShotPage& target = pages_[page];
     const QString address = target.address.toDisplayString();
     if (!written) {
-        Say(QStringLiteral("%1: cannot write the picture (%2); an existing file is left as it was")
-                .arg(target.output, written.reason));
+        SayFor(page, QStringLiteral("%1: cannot write the picture (%2); an existing file is left "
+                                    "as it was")
+                         .arg(target.output, written.reason));
         EndPage(page, ShotExit::WriteFailed);
         return;
     }
     ShotExit exit = ShotExit::Written;
     switch (report.status) {
         case ShotStatus::NotSettled:
-            Say(QStringLiteral("warning: %1: %2 Written to %3.")
-                    .arg(address, PageText(report.detail), target.output));
-            exit = ShotExit::NotSettled;
-            break;
         case ShotStatus::CutAtMaxWidth:
-            Say(QStringLiteral("warning: %1: %2 Written to %3.")
-                    .arg(address, report.detail, target.output));
-            exit = ShotExit::CutAtMaxHeight;
+            SayFor(page, QStringLiteral("warning: %1: %2 Written to %3.")
+                             .arg(address, PageText(report.detail), target.output));
+            exit = report.status == ShotStatus::NotSettled ? ShotExit::NotSettled
+                                                           : ShotExit::CutAtMaxHeight;
             break;
         case ShotStatus::CutAtMaxHeight: {
-            const qint64 rows = FormatRows(target.output);
-            const auto format = PictureFormatForPath(target.output);
+            const qint64 rows = FormatRows(page);
             QString why;
-            if (format && rows < settings_.request.maxHeight)
-                why =
-                    QStringLiteral(", the most a %1 picture holds").arg(PictureFormatName(*format));
+            if (rows < target.request.maxHeight)
+                why = QStringLiteral(", the most a %1 picture holds")
+                          .arg(PictureFormatName(target.format));
             else if (settings_.heightFromMemoryMiB)
                 why = QStringLiteral(", the most that --max-memory (%1 MiB) allows")
                           .arg(settings_.heightFromMemoryMiB);
-            const qint64 most = std::min<qint64>(rows, settings_.request.maxHeight);
-            Say(QStringLiteral("warning: %1: the page is taller than %2 px%3; %4 holds its top "
-                               "%2 px")
-                    .arg(address)
-                    .arg(most)
-                    .arg(why, target.output));
+            const qint64 most = std::min<qint64>(rows, target.request.maxHeight);
+            SayFor(page, QStringLiteral("warning: %1: the page is taller than %2 px%3; %4 holds "
+                                        "its top %2 px")
+                             .arg(address)
+                             .arg(most)
+                             .arg(why, target.output));
             exit = ShotExit::CutAtMaxHeight;
             break;
         }
@@ -203,8 +244,9 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
     }
     // A server's error page is written, and told: the picture is not the page asked for.
     if (report.httpStatus >= 400) {
-        Say(QStringLiteral("warning: %1: the server answered %2; %3 shows the page it sent")
-                .arg(address, report.httpText, target.output));
+        SayFor(page, QStringLiteral("warning: %1: the server answered %2; %3 shows the page it "
+                                    "sent")
+                         .arg(address, report.httpText, target.output));
         exit = ShotExit::HttpError;
     }
     EndPage(page, exit);
@@ -212,10 +254,39 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
 
 void ShotRunner::EndPage(size_t page, ShotExit exit) {
     exits_[page] = exit;
+    if (settings_.json) PrintRecord(page, exit);
     if (++ended_ == pages_.size()) {
         Say({});
         Q_EMIT Done(BatchExit(exits_));
     }
+}
+
+void ShotRunner::SayFor(size_t page, const QString& line) {
+    records_[page].message = line;
+    Say(line);
+}
+
+void ShotRunner::PrintRecord(size_t page, ShotExit exit) {
+    const ShotPage& p = pages_[page];
+    Record& r = records_[page];
+    if (!Failed(exit) && p.output != u"-") r.bytes = QFileInfo(p.output).size();
+    QJsonObject o;
+    o.insert(QStringLiteral("address"), p.address.toString());
+    o.insert(QStringLiteral("final_address"), r.result.finalAddress.toString());
+    o.insert(QStringLiteral("output"), p.output);
+    o.insert(QStringLiteral("exit"), static_cast<int>(exit));
+    o.insert(QStringLiteral("http_status"), r.result.httpStatus);
+    o.insert(QStringLiteral("title"), r.result.title);
+    o.insert(QStringLiteral("width"), r.size.width());
+    o.insert(QStringLiteral("height"), r.size.height());
+    o.insert(QStringLiteral("cut"), r.result.cut);
+    o.insert(QStringLiteral("settled"), r.result.settled);
+    o.insert(QStringLiteral("ms"), r.clock.isValid() ? r.clock.elapsed() : 0);
+    o.insert(QStringLiteral("bytes"), r.bytes);
+    o.insert(QStringLiteral("message"), r.message);
+    std::fputs(QJsonDocument(o).toJson(QJsonDocument::Compact).constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
 }
 
 void ShotRunner::ShowProgress(size_t page, int done, int total) {

@@ -2,6 +2,8 @@
 // Runs the pages of one glimpa-shot command through capture engines that share one
 // browser profile: loads, captures, writes each picture, and tells the user on standard
 // error what went wrong or, on a terminal, how far it is.
+#include <QElapsedTimer>
+#include <QNetworkCookie>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -16,16 +18,23 @@ class QWebEngineProfile;
 
 struct ShotPage {
     QUrl address;
-    QString output;
+    QString output;  // "-": standard output
+    PictureFormat format = PictureFormat::Png;
+    ShotRequest request;  // everything for this page but the address
+    JpegChoice jpeg;
 };
 
+// What holds for the whole run.
 struct ShotSettings {
-    ShotRequest request;  // everything but the address, for every page
-    JpegChoice jpeg;
     int jobs = 1;
     bool showProgress = false;
     // The memory budget in MiB when it, not --max-height, set request.maxHeight.
     qint64 heightFromMemoryMiB = 0;
+    // One JSON record a page on standard output.
+    bool json = false;
+    QString userAgent;
+    // Cookies for every page; one without a domain is for each page's own host.
+    std::vector<QNetworkCookie> cookies;
 };
 
 class ShotRunner : public QObject {
@@ -46,9 +55,12 @@ class ShotRunner : public QObject {
     Engine* IdleEngine();
     void Captured(Engine& engine, const ShotResult& result);
     // The most rows the output's format holds at the widest picture of the run.
-    qint64 FormatRows(const QString& output) const;
+    qint64 FormatRows(size_t page) const;
+    void PrintRecord(size_t page, ShotExit exit);
     void Written(size_t page, const ShotResult& report, const Outcome& written);
     void EndPage(size_t page, ShotExit exit);
+    // Says `line` about page `page`, kept for its record too.
+    void SayFor(size_t page, const QString& line);
     void ShowProgress(size_t page, int done, int total);
     void Say(const QString& line);
 
@@ -57,6 +69,15 @@ class ShotRunner : public QObject {
     std::unique_ptr<QWebEngineProfile> profile_;
     std::vector<std::unique_ptr<Engine>> engines_;
     std::vector<ShotExit> exits_;
+    // What each page's JSON record tells beyond its exit.
+    struct Record {
+        QElapsedTimer clock;
+        ShotResult result;  // without the picture
+        QSize size;
+        qint64 bytes = 0;
+        QString message;
+    };
+    std::vector<Record> records_;
     size_t nextPage_ = 0;
     size_t ended_ = 0;
     int encoding_ = 0;  // pictures handed to the encoder and not yet written
