@@ -187,8 +187,14 @@ void CaptureEngine::Watch() {
     // a wrong one is not tried without end.
     connect(view_->page(), &QWebEnginePage::authenticationRequired, this,
             [this](const QUrl& address, QAuthenticator* authenticator) {
-                if (!run_ || run_->request.authUser.isEmpty() || run_->authAnswers >= 3) return;
-                if (address.host() != run_->request.address.host()) return;
+                // Not answered: a null authenticator cancels, and the server's page shows.
+                const bool answer = run_ && !run_->request.authUser.isEmpty() &&
+                                    run_->authAnswers < 3 &&
+                                    address.host() == run_->request.address.host();
+                if (!answer) {
+                    *authenticator = QAuthenticator();
+                    return;
+                }
                 ++run_->authAnswers;
                 authenticator->setUser(run_->request.authUser);
                 authenticator->setPassword(run_->request.authPassword);

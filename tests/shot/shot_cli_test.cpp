@@ -7,7 +7,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -471,6 +475,162 @@ class ShotCliTest : public QObject {
         QVERIFY2(said[0].contains("taller than 65500 px, the most a JPEG picture holds"),
                  qPrintable(said[0]));
         QCOMPARE(QImageReader(Path("tall.jpg")).size(), QSize(64, 65500));
+    }
+
+    // The options of a workflow, each against a page whose every part the test knows,
+    // served by the test: the picture's size and pixels, the status, and what the server
+    // was sent.
+    void workflowOptions_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<QStringList>("pixels");  // "x,y,#rrggbb"
+        QTest::addColumn<QStringList>("sent");    // lines the server must have had
+        const QSize page(300, -1);
+        QTest::newRow("selector with padding")
+            << QStringList{"--selector", "#b", "--padding", "5"} << "wf.html" << 0
+            << QSize(270, 210) << QStringList{"2,2,#ffffff", "10,10,#00ff00", "260,200,#00ff00"}
+            << QStringList{};
+        QTest::newRow("selector, nothing matches")
+            << QStringList{"--selector", "#none"} << "wf.html" << 8 << QSize() << QStringList{}
+            << QStringList{};
+        QTest::newRow("clip") << QStringList{"--clip", "10,90,50,20"} << "wf.html" << 0
+                              << QSize(50, 20) << QStringList{"5,5,#ff0000", "5,15,#0000ff"}
+                              << QStringList{};
+        QTest::newRow("clip cut to the page")
+            << QStringList{"--clip", "250,0,100,10"} << "wf.html" << 0 << QSize(50, 10)
+            << QStringList{"5,5,#ff0000"} << QStringList{};
+        QTest::newRow("hide keeps the room, remove takes it")
+            << QStringList{"--hide", "#a", "--remove", ".ad", "--clip", "0,0,300,130"} << "wf.html"
+            << 0 << QSize(300, 130) << QStringList{"5,50,#ffffff", "50,125,#00ff00"}
+            << QStringList{};
+        QTest::newRow("style") << QStringList{"--style", "#a{background:#123456!important}",
+                                              "--clip", "0,0,10,10"}
+                               << "wf.html" << 0 << QSize(10, 10) << QStringList{"5,5,#123456"}
+                               << QStringList{};
+        QTest::newRow("script, its promise awaited")
+            << QStringList{"--script",
+                           "await new Promise((r) => setTimeout(r, 300));"
+                           " document.getElementById('a').style.background = '#654321';",
+                           "--clip", "0,0,10,10"}
+            << "wf.html" << 0 << QSize(10, 10) << QStringList{"5,5,#654321"} << QStringList{};
+        QTest::newRow("script that throws")
+            << QStringList{"--script", "throw new Error('no way')"} << "wf.html" << 3 << QSize()
+            << QStringList{} << QStringList{};
+        QTest::newRow("wait for a late element")
+            << QStringList{"--wait-for", "#late", "--selector", "#late"} << "wf.html" << 0
+            << QSize(300, 10) << QStringList{"5,5,#ff8800"} << QStringList{};
+        QTest::newRow("wait for what never comes")
+            << QStringList{"--wait-for", "#never", "--timeout", "2"} << "wf.html" << 4 << page
+            << QStringList{} << QStringList{};
+        QTest::newRow("header, cookie and user agent")
+            << QStringList{"--header",    "X-Test: yes",  "--cookie",
+                           "taste=sweet", "--user-agent", "glimpa-test/1"}
+            << "wf.html" << 0 << page << QStringList{}
+            << QStringList{"X-Test: yes", "Cookie: taste=sweet", "User-Agent: glimpa-test/1"};
+        QTest::newRow("authentication")
+            << QStringList{"--auth", "user:pass", "--clip", "0,0,10,10"} << "auth-wf.html" << 0
+            << QSize(10, 10) << QStringList{"5,5,#ff0000"}
+            << QStringList{"Authorization: Basic dXNlcjpwYXNz"};
+        QTest::newRow("no authentication")
+            << QStringList{} << "auth-wf.html" << 7 << page << QStringList{} << QStringList{};
+        QTest::newRow("dark colour scheme")
+            << QStringList{"--color-scheme", "dark", "--clip", "0,380,10,10"} << "wf.html" << 0
+            << QSize(10, 10) << QStringList{"5,5,#000000"} << QStringList{};
+        QTest::newRow("reduced motion")
+            << QStringList{"--reduced-motion", "--clip", "0,0,10,10"} << "wf.html" << 0
+            << QSize(10, 10) << QStringList{"5,5,#ff00ff"} << QStringList{};
+    }
+    void workflowOptions() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, name);
+        QFETCH(int, status);
+        QFETCH(QSize, size);
+        QFETCH(QStringList, pixels);
+        QFETCH(QStringList, sent);
+        const QByteArray page =
+            "<!doctype html><html><head><style>body{margin:0;background:#ffffff}"
+            "#a{height:100px;background:#ff0000}.ad{height:50px;background:#0000ff}"
+            "#b{margin:20px;height:200px;background:#00ff00}"
+            "#late{margin:0;height:10px;background:#ff8800}div.end{height:400px}"
+            "@media (prefers-color-scheme: dark){body{background:#000000}}"
+            "@media (prefers-reduced-motion: reduce){#a{background:#ff00ff}}</style></head>"
+            "<body><div id=a></div><div class=ad></div><div id=b></div><div class=end></div>"
+            "<script>setTimeout(() => { const p = document.createElement('p'); p.id = 'late';"
+            " document.body.prepend(p); }, 800);</script></body></html>";
+        Write("wf.html", page);
+        Write("auth-wf.html", page);
+        FolderServer server(dir_.path(), 0);
+        QFile::remove(Path("wf.png"));
+        const Run run = Shot(QStringList{"--width", "300", "--height", "200"} + options +
+                             QStringList{server.Address(name), "wf.png"});
+        QVERIFY2(run.status == status, qPrintable(run.err));
+        const QImage picture = QImageReader(Path("wf.png")).read();
+        // No size: nothing written; no height: the whole page, however tall.
+        if (size.isEmpty() && size.width() <= 0)
+            QVERIFY(!QFile::exists(Path("wf.png")));
+        else if (size.height() < 0)
+            QCOMPARE(picture.width(), size.width());
+        else
+            QCOMPARE(picture.size(), size);
+        for (const QString& pixel : pixels) {
+            const QStringList p = pixel.split(u',');
+            QCOMPARE(QColor(picture.pixel(p[0].toInt(), p[1].toInt())).name(), p[2]);
+        }
+        for (const QString& line : sent)
+            QVERIFY2(server.Requests().contains(line.toLatin1() + "\r\n"),
+                     qPrintable(QString::fromLatin1(server.Requests())));
+    }
+
+    // Batch lines with options of their own, one JSON record a page.
+    void batchLinesAndRecords() {
+        Write("rec.html",
+              "<!doctype html><title>Record</title><body style='margin:0'>"
+              "<div id=x style='height:40px;background:#ff0000'></div>");
+        Write("rec-batch.txt", QStringLiteral("%1 rec1.png --selector #x\n"
+                                              "%1 rec2.png --clip 0,0,20,20\n"
+                                              "%2 rec3.png --selector #none\n")
+                                   .arg(server_->Address("rec.html"), server_->Address("rec.html"))
+                                   .toUtf8());
+        const Run run =
+            Shot({"--width", "300", "--height", "200", "--json", "--batch", "rec-batch.txt"});
+        QCOMPARE(run.status, 8);
+        const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QMap<QString, QJsonObject> records;
+        for (const QString& line : lines) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            records.insert(QFileInfo(o.value("output").toString()).fileName(), o);
+        }
+        QCOMPARE(records["rec1.png"].value("exit").toInt(), 0);
+        QCOMPARE(records["rec1.png"].value("width").toInt(), 300);
+        QCOMPARE(records["rec1.png"].value("height").toInt(), 40);
+        QCOMPARE(records["rec1.png"].value("title").toString(), QStringLiteral("Record"));
+        QCOMPARE(records["rec1.png"].value("bytes").toInteger(),
+                 QFileInfo(Path("rec1.png")).size());
+        QCOMPARE(records["rec2.png"].value("height").toInt(), 20);
+        QCOMPARE(records["rec3.png"].value("exit").toInt(), 8);
+        QVERIFY(records["rec3.png"].value("message").toString().contains("Nothing matches"));
+        QVERIFY(!QFile::exists(Path("rec3.png")));
+    }
+
+    // A picture on standard output, whole, in the format asked for; an address typed
+    // as people type it.
+    void standardOutputAndTypedAddress() {
+        QProcess process;
+        process.setWorkingDirectory(dir_.path());
+        const QString typed =
+            server_->Address("bands200.html").mid(QStringLiteral("http://").size());
+        process.start(QStringLiteral(GLIMPA_SHOT),
+                      {"--width", "300", "--height", "200", "--format", "png", typed, "-"});
+        // The test's own server answers while it waits.
+        QVERIFY(QTest::qWaitFor([&] { return process.state() == QProcess::NotRunning; }, 120000));
+        QVERIFY2(process.exitCode() == 0, process.readAllStandardError().constData());
+        QImage picture;
+        QVERIFY(picture.loadFromData(process.readAllStandardOutput(), "PNG"));
+        QCOMPARE(picture.size(), QSize(300, 200));
+        QCOMPARE(FirstWrongRow(picture, [](int y) { return Band(y); }), -1);
     }
 
     void batchWithOneBadAddress() {

@@ -24,15 +24,25 @@ QString FolderServer::Address(const QString& name, const QString& host) const {
 
 void FolderServer::Answer(QTcpSocket* socket) {
     if (!socket->canReadLine()) return;
-    const QList<QByteArray> request = socket->readLine().split(' ');
-    socket->readAll();
+    const QByteArray first = socket->readLine();
+    const QByteArray rest = socket->readAll();
+    requests_ += first + rest;
+    const QList<QByteArray> request = first.split(' ');
     const QString name = request.size() > 1 ? QString::fromUtf8(request[1]).mid(1) : QString();
     QFile file(QDir(folder_).filePath(name));
     QByteArray head;
     QByteArray body;
+    // "auth-NAME" asks for the user "user" with the password "pass".
+    const bool refused = name.startsWith(QLatin1String("auth-")) &&
+                         !rest.contains("Authorization: Basic dXNlcjpwYXNz\r\n");
     // "status404-NAME" is answered with that status, and NAME's content when it exists.
     static const QRegularExpression status(QStringLiteral("^status(\\d{3})-"));
-    if (const auto match = status.match(name); match.hasMatch()) {
+    if (refused) {
+        body = "<!doctype html><title>no</title>";
+        head =
+            "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"test\"\r\n"
+            "Content-Type: text/html\r\n";
+    } else if (const auto match = status.match(name); match.hasMatch()) {
         if (!name.contains(QLatin1String("..")) && file.open(QIODevice::ReadOnly))
             body = file.readAll();
         head =

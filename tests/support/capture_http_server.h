@@ -10,8 +10,12 @@ class FolderServer : public QObject {
     FolderServer(QString folder, int pictureDelayMs);
 
     // "http://<host>:<port>/<name>"; another host name is another origin. A name
-    // "statusNNN-..." is answered with HTTP status NNN and the file's content, if any.
+    // "statusNNN-..." is answered with HTTP status NNN and the file's content, if any;
+    // "auth-..." only to the user "user" with the password "pass".
     QString Address(const QString& name, const QString& host = QStringLiteral("127.0.0.1")) const;
+
+    // Every request's head as it came, one after the other.
+    QByteArray Requests() const { return requests_; }
 
   private:
     void Answer(QTcpSocket* socket);
@@ -19,4 +23,5 @@ class FolderServer : public QObject {
     QString folder_;
     int pictureDelayMs_;
     QTcpServer server_;
+    QByteArray requests_;
 };
