@@ -631,6 +631,7 @@ void CaptureEngine::Measured(const QStringList& values) {
         });
         return;
     }
+    if (q.print) return Print();
     const int page = std::max(r.screen, values.value(0).toInt());
     r.pageWidth = std::max(r.width, pageWidth);
     if (!q.selector.isEmpty()) {
@@ -648,6 +649,31 @@ void CaptureEngine::Measured(const QStringList& values) {
     // Made now, the picture is white by the time the tall view shows the page.
     r.MakePicture();
     Grow();
+}
+
+void CaptureEngine::Print() {
+    // The frame marker is ours, not the page's: it goes before the page is printed.
+    Script(QStringLiteral("window.glimpaCapture && window.glimpaCapture.marker.remove()"),
+           [this](const QVariant&) {
+               const int id = run_->id;
+               QPointer<CaptureEngine> self(this);
+               view_->page()->printToPdf(
+                   [self, id](const QByteArray& pdf) {
+                       if (!self || !self->Current(id)) return;
+                       if (pdf.isEmpty())
+                           return self->Fail(ShotStatus::LoadFailed,
+                                             tr("The browser could not print the page."));
+                       ShotResult result;
+                       result.pdf = pdf;
+                       if (!self->run_->settled) {
+                           result.status = ShotStatus::NotSettled;
+                           result.detail = tr("The page did not settle in time; it is printed "
+                                              "as it then stood.");
+                       }
+                       self->Finish(std::move(result));
+                   },
+                   *run_->request.print);
+           });
 }
 
 bool CaptureEngine::FindRegion(const QString& box) {

@@ -5,6 +5,7 @@
 // it. Several engines may run at once in one process on one profile: Shoot never waits in
 // a nested event loop, it moves on from callbacks and timers.
 #include <QImage>
+#include <QPageLayout>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -15,6 +16,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <utility>
 
 class CapturePage;
@@ -66,6 +68,9 @@ struct ShotRequest {
     QString waitFor;
     // An extra wait once the page settled.
     std::chrono::milliseconds delay{0};
+    // Printed by the browser to a PDF of these pages instead of a picture (the picture's
+    // sizes, parts and motion then do not apply).
+    std::optional<QPageLayout> print;
     // The user name and password for HTTP authentication, given to the page's own host
     // only; empty: none.
     QString authUser;
@@ -101,6 +106,8 @@ struct ShotResult {
     // Lines for the user that do not change the status: dialogs the page opened and how
     // they were answered, what could not be drawn.
     QStringList notes;
+    // The PDF, when the page was printed; the picture is null then.
+    QByteArray pdf;
     // Where the page ended up (after redirects) and its title.
     QUrl finalAddress;
     QString title;
@@ -183,6 +190,8 @@ class CaptureEngine : public QObject {
     // Whether the picture is the whole page, following it as it grows.
     bool Whole() const;
     void SetTall(int tall);
+    // Prints the page, as it settled, to a PDF.
+    void Print();
     void Grow();
     void Grown(const QStringList& heights);
     void PartSettled(const QStringList&);

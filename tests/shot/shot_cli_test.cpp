@@ -182,6 +182,16 @@ class ShotCliTest : public QObject {
         QCOMPARE(help.status, 0);
         QVERIFY(help.out.startsWith("Usage: glimpa-shot [OPTION]... ADDRESS OUTPUT\n"));
         QVERIFY(help.out.contains("\nExit status:\n"));
+        // Every option is told of.
+        for (const char* option :
+             {"--width",        "--height",         "--scale",   "--screens",    "--max-height",
+              "--max-width",    "--selector",       "--padding", "--clip",       "--scroll-element",
+              "--hide",         "--remove",         "--style",   "--script",     "--animations",
+              "--color-scheme", "--reduced-motion", "--timeout", "--wait-for",   "--delay",
+              "--header",       "--cookie",         "--cookies", "--user-agent", "--auth",
+              "--quality",      "--progressive",    "--format",  "--json",       "--batch",
+              "--jobs",         "--max-memory",     "--console", "--version"})
+            QVERIFY2(help.out.contains(QLatin1String(option) + u' '), option);
         QCOMPARE(help.err, QString());
         const Run version = Shot({"--version"});
         QCOMPARE(version.status, 0);

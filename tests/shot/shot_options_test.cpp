@@ -327,6 +327,22 @@ class ShotOptionsTest : public QObject {
         QCOMPARE(error.isEmpty(), !url.isEmpty());
     }
 
+    // A batch line's defaults: the command line without what only the whole run has.
+    void perPageArguments_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("kept");
+        QTest::newRow("batch and jobs go")
+            << QStringList{"--width", "800", "--batch", "l.txt", "--jobs", "3", "--hide", ".a"}
+            << QStringList{"--width", "800", "--hide", ".a"};
+        QTest::newRow("with = and one dash")
+            << QStringList{"--batch=l.txt", "-jobs", "2", "--json"} << QStringList{"--json"};
+    }
+    void perPageArguments() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, kept);
+        QCOMPARE(PerPageArguments(arguments), kept);
+    }
+
     void batch_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QStringList>("pages");  // "line address output" each
@@ -343,15 +359,20 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("absolute and dotted outputs")
             << "https://a.org/ ./x/../a.bmp\n"
             << QStringList{"1 https://a.org/ /w/a.bmp"} << "";
+        QTest::newRow("options of a line")
+            << "https://a.org/ a.png --selector \"main .x\" --hide .ads\nb.html b.png\n"
+            << QStringList{"1 https://a.org/ /w/a.png --selector|main .x|--hide|.ads",
+                           "2 file:///w/b.html /w/b.png"}
+            << "";
         QTest::newRow("one field")
             << "https://a.org/ a.png\nhttps://b.org/\n"
             << QStringList{} << "line 2: ADDRESS OUTPUT expected, 1 field(s) found";
         QTest::newRow("three fields")
             << "\n\nhttps://a.org/ a.png b.png\n"
-            << QStringList{} << "line 3: ADDRESS OUTPUT expected, 3 field(s) found";
+            << QStringList{} << "line 3: 'b.png' after OUTPUT is no option";
         QTest::newRow("unquoted space")
             << "my page.html a.png\n"
-            << QStringList{} << "line 1: ADDRESS OUTPUT expected, 3 field(s) found";
+            << QStringList{} << "line 1: 'a.png' after OUTPUT is no option";
         QTest::newRow("bad address")
             << "gopher://x a.png" << QStringList{} << "line 1: ADDRESS 'gopher://x': only http";
         QTest::newRow("bad ending") << "https://a.org/ a.webp" << QStringList{}
@@ -391,9 +412,10 @@ class ShotOptionsTest : public QObject {
         const BatchList list = ParseBatchText(text, QStringLiteral("/w"));
         QStringList got;
         for (const BatchPage& p : list.pages)
-            got << QStringLiteral("%1 %2 %3")
+            got << QStringLiteral("%1 %2 %3%4")
                        .arg(p.line)
-                       .arg(p.address.toString(QUrl::FullyEncoded), p.output);
+                       .arg(p.address.toString(QUrl::FullyEncoded), p.output,
+                            p.options.isEmpty() ? QString() : u' ' + p.options.join(u'|'));
         QCOMPARE(got, pages);
         if (error.isEmpty())
             QCOMPARE(list.error, QString());
