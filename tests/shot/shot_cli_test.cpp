@@ -539,6 +539,9 @@ class ShotCliTest : public QObject {
                            "taste=sweet", "--user-agent", "glimpa-test/1"}
             << "wf.html" << 0 << page << QStringList{}
             << QStringList{"X-Test: yes", "Cookie: taste=sweet", "User-Agent: glimpa-test/1"};
+        QTest::newRow("cookies file")
+            << QStringList{"--cookies", "cookies.txt"} << "wf.html" << 0 << page << QStringList{}
+            << QStringList{"Cookie: flavour=plain"};
         QTest::newRow("authentication")
             << QStringList{"--auth", "user:pass", "--clip", "0,0,10,10"} << "auth-wf.html" << 0
             << QSize(10, 10) << QStringList{"5,5,#ff0000"}
@@ -570,6 +573,9 @@ class ShotCliTest : public QObject {
             "<script>setTimeout(() => { const p = document.createElement('p'); p.id = 'late';"
             " document.body.prepend(p); }, 800);</script></body></html>";
         Write("wf.html", page);
+        Write("cookies.txt",
+              "# Netscape HTTP Cookie File\n"
+              "127.0.0.1\tFALSE\t/\tFALSE\t0\tflavour\tplain\n");
         Write("auth-wf.html", page);
         FolderServer server(dir_.path(), 0);
         QFile::remove(Path("wf.png"));
