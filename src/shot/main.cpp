@@ -115,7 +115,10 @@ int main(int argc, char* argv[]) {
         if (!batch.error.isEmpty())
             return Usage(QStringLiteral("%1: %2").arg(o.batchFile, batch.error));
         const QStringList defaults = PerPageArguments(arguments);
-        for (const BatchPage& p : batch.pages) {
+        for (size_t i = 0; i < batch.pages.size(); ++i) {
+            // This machine's share of the batch: every N-th page from the K-th.
+            if (static_cast<int>(i % o.shards) != o.shard - 1) continue;
+            const BatchPage& p = batch.pages[i];
             const ParsedShotOptions line =
                 ParseShotOptions(defaults + p.options +
                                  QStringList{QStringLiteral("--"), p.address.toString(), p.output});

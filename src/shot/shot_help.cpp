@@ -86,6 +86,8 @@ Many pages, memory and messages:
                    are every line's defaults
   --jobs N         pages of a batch captured at once, 1 to 16 (default 2); a
                    capture waits while N pictures wait for the encoder
+  --shard K/N      only the batch's pages K, K+N, K+2N...: N machines, each with
+                   its own K, split one batch; their --json records join into one
   --max-memory MIB the memory the pictures may take, in MiB (default: half of
                    the machine's); a taller page stops where it runs out, as at
                    --max-height, and a screen that does not fit is bad usage

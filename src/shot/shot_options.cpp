@@ -90,7 +90,8 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
                                    valued("color-scheme", "SCHEME"),
                                    QCommandLineOption(QStringLiteral("reduced-motion")),
                                    valued("format", "FORMAT"),
-                                   QCommandLineOption(QStringLiteral("json"))};
+                                   QCommandLineOption(QStringLiteral("json")),
+                                   valued("shard", "K/N")};
     workflow.AddTo(parser);
 
     // The parser takes the first entry as the program's name.
@@ -230,6 +231,8 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
         return {std::nullopt, QStringLiteral("--padding: only a --selector has padding")};
 
     const QStringList positional = parser.positionalArguments();
+    if (o.shards > 1 && !parser.isSet(batch))
+        return {std::nullopt, QStringLiteral("--shard: only a batch is split")};
     if (parser.isSet(batch)) {
         o.batchFile = parser.value(batch);
         if (o.batchFile.isEmpty()) return {std::nullopt, QStringLiteral("--batch: no file named")};
@@ -351,11 +354,12 @@ QStringList PerPageArguments(const QStringList& arguments) {
         const QString& a = arguments[i];
         // "--batch FILE", "--batch=FILE", and the same for --jobs, with one dash or two.
         const QString bare = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.mid(1);
-        if (bare == u"batch" || bare == u"jobs") {
+        if (bare == u"batch" || bare == u"jobs" || bare == u"shard") {
             ++i;
             continue;
         }
-        if (bare.startsWith(QLatin1String("batch=")) || bare.startsWith(QLatin1String("jobs=")))
+        if (bare.startsWith(QLatin1String("batch=")) || bare.startsWith(QLatin1String("jobs=")) ||
+            bare.startsWith(QLatin1String("shard=")))
             continue;
         kept << a;
     }

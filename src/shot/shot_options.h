@@ -59,6 +59,9 @@ struct ShotOptions {
     QString format;
     bool json = false;
     bool qualityGiven = false;  // --quality given: WebP is then lossy
+    // --shard K/N: the batch's pages K, K+N, K+2N... (1-based); 1/1 is all of them.
+    int shard = 1;
+    int shards = 1;
 };
 
 // The format OUTPUT asks for: from --format for "-", else from its ending.

@@ -47,7 +47,8 @@ QString OptionText(const QString& value, QString* error) {
 
 void WorkflowOptions::AddTo(QCommandLineParser& parser) const {
     parser.addOptions({selector, padding, clip, hide, remove, style, script, waitFor, delay, header,
-                       cookie, cookies, userAgent, auth, colorScheme, reducedMotion, format, json});
+                       cookie, cookies, userAgent, auth, colorScheme, reducedMotion, format, json,
+                       shard});
 }
 
 QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) const {
@@ -149,5 +150,14 @@ QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) 
     o.reducedMotion = parser.isSet(reducedMotion);
     if (parser.isSet(format)) o.format = parser.value(format).trimmed().toLower();
     o.json = parser.isSet(json);
+    if (parser.isSet(shard)) {
+        static const QRegularExpression kOfN(QStringLiteral("^\\s*(\\d{1,6})/(\\d{1,6})\\s*$"));
+        const QRegularExpressionMatch m = kOfN.match(parser.value(shard));
+        o.shard = m.hasMatch() ? m.captured(1).toInt() : 0;
+        o.shards = m.hasMatch() ? m.captured(2).toInt() : 0;
+        if (o.shard < 1 || o.shard > o.shards)
+            return Bad("shard", parser.value(shard),
+                       QStringLiteral("K/N with 1 <= K <= N, e.g. 2/8"));
+    }
     return {};
 }

@@ -184,13 +184,15 @@ class ShotCliTest : public QObject {
         QVERIFY(help.out.contains("\nExit status:\n"));
         // Every option is told of.
         for (const char* option :
-             {"--width",        "--height",         "--scale",   "--screens",    "--max-height",
-              "--max-width",    "--selector",       "--padding", "--clip",       "--scroll-element",
-              "--hide",         "--remove",         "--style",   "--script",     "--animations",
-              "--color-scheme", "--reduced-motion", "--timeout", "--wait-for",   "--delay",
-              "--header",       "--cookie",         "--cookies", "--user-agent", "--auth",
-              "--quality",      "--progressive",    "--format",  "--json",       "--batch",
-              "--jobs",         "--max-memory",     "--console", "--version"})
+             {"--width",          "--height",         "--scale",       "--screens",
+              "--max-height",     "--max-width",      "--selector",    "--padding",
+              "--clip",           "--scroll-element", "--hide",        "--remove",
+              "--style",          "--script",         "--animations",  "--color-scheme",
+              "--reduced-motion", "--timeout",        "--wait-for",    "--delay",
+              "--header",         "--cookie",         "--cookies",     "--user-agent",
+              "--auth",           "--quality",        "--progressive", "--format",
+              "--json",           "--batch",          "--jobs",        "--shard",
+              "--max-memory",     "--console",        "--version"})
             QVERIFY2(help.out.contains(QLatin1String(option) + u' '), option);
         QCOMPARE(help.err, QString());
         const Run version = Shot({"--version"});
@@ -629,6 +631,30 @@ class ShotCliTest : public QObject {
         QCOMPARE(records["rec3.png"].value("exit").toInt(), 8);
         QVERIFY(records["rec3.png"].value("message").toString().contains("Nothing matches"));
         QVERIFY(!QFile::exists(Path("rec3.png")));
+    }
+
+    // Shards of one batch: each page in exactly one of them, their records together the
+    // whole batch.
+    void shardsSplitABatch() {
+        QString lines;
+        for (int i = 1; i <= 5; ++i)
+            lines +=
+                QStringLiteral("%1 shard%2.png\n").arg(server_->Address("bands200.html")).arg(i);
+        Write("shards.txt", lines.toUtf8());
+        QStringList outputs;
+        for (const char* shard : {"1/2", "2/2"}) {
+            const Run run = Shot({"--width", "300", "--height", "200", "--json", "--shard", shard,
+                                  "--batch", "shards.txt"});
+            QCOMPARE(run.status, 0);
+            for (const QString& line : run.out.split(u'\n', Qt::SkipEmptyParts))
+                outputs << QFileInfo(QJsonDocument::fromJson(line.toUtf8())
+                                         .object()
+                                         .value("output")
+                                         .toString())
+                               .fileName();
+        }
+        QCOMPARE(outputs, (QStringList{"shard1.png", "shard3.png", "shard5.png", "shard2.png",
+                                       "shard4.png"}));
     }
 
     // A picture on standard output, whole, in the format asked for; an address typed

@@ -253,6 +253,33 @@ class ShotOptionsTest : public QObject {
             << QStringList{"--scroll-element", " "} + page << 0 << true << QString()
             << "--scroll-element: no selector given";
     }
+    void shards_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("shard");  // 0: refused
+        QTest::addColumn<int>("shards");
+        QTest::newRow("none") << QStringList{"--batch", "l.txt"} << 1 << 1;
+        QTest::newRow("2 of 8") << QStringList{"--batch", "l.txt", "--shard", "2/8"} << 2 << 8;
+        QTest::newRow("8 of 8") << QStringList{"--batch", "l.txt", "--shard=8/8"} << 8 << 8;
+        QTest::newRow("0 of 8") << QStringList{"--batch", "l.txt", "--shard", "0/8"} << 0 << 0;
+        QTest::newRow("9 of 8") << QStringList{"--batch", "l.txt", "--shard", "9/8"} << 0 << 0;
+        QTest::newRow("words") << QStringList{"--batch", "l.txt", "--shard", "two"} << 0 << 0;
+        QTest::newRow("without a batch")
+            << QStringList{"--shard", "1/2", "a.html", "a.png"} << 0 << 0;
+    }
+    void shards() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, shard);
+        QFETCH(int, shards);
+        const ParsedShotOptions parsed = ParseShotOptions(arguments);
+        QCOMPARE(bool(parsed.options), shard > 0);
+        if (!parsed.options) {
+            QVERIFY(parsed.error.contains(QLatin1String("--shard")));
+            return;
+        }
+        QCOMPARE(parsed.options->shard, shard);
+        QCOMPARE(parsed.options->shards, shards);
+    }
+
     void liveOptions() {
         QFETCH(QStringList, arguments);
         QFETCH(int, maxWidth);
@@ -335,7 +362,8 @@ class ShotOptionsTest : public QObject {
             << QStringList{"--width", "800", "--batch", "l.txt", "--jobs", "3", "--hide", ".a"}
             << QStringList{"--width", "800", "--hide", ".a"};
         QTest::newRow("with = and one dash")
-            << QStringList{"--batch=l.txt", "-jobs", "2", "--json"} << QStringList{"--json"};
+            << QStringList{"--batch=l.txt", "-jobs", "2", "--json", "--shard", "1/2"}
+            << QStringList{"--json"};
     }
     void perPageArguments() {
         QFETCH(QStringList, arguments);
