@@ -61,6 +61,18 @@ constexpr int kReloads = 2;
 // The dialogs of a page told one by one; past these, only how many more there were.
 constexpr int kDialogLines = 10;
 
+// Whether every pixel of `picture` is the colour of its first.
+bool OneColour(const QImage& picture) {
+    if (picture.isNull()) return false;
+    const QRgb first = picture.pixel(0, 0);
+    for (int y = 0; y < picture.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(picture.constScanLine(y));
+        for (int x = 0; x < picture.width(); ++x)
+            if (line[x] != first) return false;
+    }
+    return true;
+}
+
 int Device(double css, double scale) {
     return static_cast<int>(std::lround(css * scale));
 }
@@ -80,6 +92,7 @@ struct CaptureEngine::Run {
     bool changing = false;
     bool webglFailed = false;
     bool delayed = false;
+    bool blankChecked = false;
     // The page's width, and the part of it the picture holds (CSS pixels; null: all).
     int pageWidth = 0;
     QRectF region;
@@ -667,8 +680,9 @@ void CaptureEngine::Print() {
                        result.pdf = pdf;
                        if (!self->run_->settled) {
                            result.status = ShotStatus::NotSettled;
-                           result.detail = tr("The page did not settle in time; it is printed "
-                                              "as it then stood.");
+                           result.detail =
+                               tr("The page did not settle in time; it is printed "
+                                  "as it then stood.");
                        }
                        self->Finish(std::move(result));
                    },
@@ -869,6 +883,20 @@ void CaptureEngine::CheckLayout() {
 
 void CaptureEngine::Restore() {
     Run& r = *run_;
+    // A page taken as it stood whose picture is one colour while it shows text or
+    // pictures was not drawn: that is no picture of it.
+    if (!r.settled && !r.blankChecked && OneColour(r.WhitePicture())) {
+        r.blankChecked = true;
+        return Script(QStringLiteral("document.body !== null && (document.body.innerText.trim() "
+                                     "!== '' || document.querySelector('img,svg,canvas,video,"
+                                     "iframe,object,embed') !== null)"),
+                      [this](const QVariant& content) {
+                          if (!content.toBool()) return Restore();
+                          Fail(ShotStatus::LoadFailed,
+                               tr("Nothing of the page was drawn in time; the picture would "
+                                  "have been blank."));
+                      });
+    }
     ShotResult result;
     result.picture = std::move(r.picture);
     if (!r.region.isNull()) {

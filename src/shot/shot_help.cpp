@@ -120,9 +120,10 @@ Exit status:
      usable, an output with an unknown ending, an option the output's format has
      no use for; nothing is loaded
   3  the page failed to load (the message says why: host not found, connection
-     refused, TLS error, timed out), its renderer crashed or stopped answering,
-     it went to another address while it was taken, a --script threw, or no
-     element matches --scroll-element; nothing is written
+     refused, TLS error, timed out), its renderer crashed, stopped answering or
+     drew nothing of it in time, it went to another address while it was taken,
+     a --script threw, or no element matches --scroll-element; nothing is
+     written
   4  the page did not settle in time, kept changing while it was taken, nothing
      matched --wait-for, or it drew with WebGL, which cannot be drawn here; the
      picture is written as the page then stood, with a warning
