@@ -35,7 +35,11 @@ void CommandSaveAs_Click(Program& program) {
     program.vars.SavePath = dialog.FileName;
     const QString& path = program.vars.SavePath;
 
-    const std::optional<PictureFormat> format = PictureFormatForPath(path);
+    // Save As writes the four formats of its filter; the others are glimpa-shot's.
+    std::optional<PictureFormat> format = PictureFormatForPath(path);
+    if (format && *format != PictureFormat::Bmp && *format != PictureFormat::Jpeg &&
+        *format != PictureFormat::Gif && *format != PictureFormat::Png)
+        format.reset();
     if (!format) {
         MsgBox(UnknownEndingText(path), kMsgBoxExclamation, SaveAsTitle());
         return;
@@ -67,6 +71,8 @@ void CommandSaveAs_Click(Program& program) {
         case PictureFormat::Png:
             written = SaveAsPng(program, source.picture);
             break;
+        default:
+            return;
     }
     if (!written) {
         // The bitmap's size: about the most any of the writers needs.

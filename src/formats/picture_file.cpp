@@ -38,6 +38,7 @@ std::optional<PictureFormat> PictureFormatForPath(const QString& path) {
         {QLatin1StringView(".jpe"), PictureFormat::Jpeg},
         {QLatin1StringView(".gif"), PictureFormat::Gif},
         {QLatin1StringView(".png"), PictureFormat::Png},
+        {QLatin1StringView(".pdf"), PictureFormat::Pdf},
     };
     const qsizetype cut = std::max(path.lastIndexOf(u'/'), path.lastIndexOf(u'\\'));
     const QStringView name = QStringView(path).mid(cut + 1);
@@ -57,6 +58,8 @@ QString PictureFormatName(PictureFormat format) {
             return QStringLiteral("JPEG");
         case PictureFormat::Gif:
             return QStringLiteral("GIF");
+        case PictureFormat::Pdf:
+            return QStringLiteral("PDF");
         case PictureFormat::Png:
             break;
     }
@@ -76,6 +79,7 @@ qint64 MostPictureRows(PictureFormat format, int width) {
             return std::min<qint64>((0xffffffffLL - 54) / row, 0x7fffffff);
         }
         case PictureFormat::Png:
+        case PictureFormat::Pdf:
             break;
     }
     return 0x7fffffff;
@@ -96,6 +100,8 @@ Outcome WritePictureFile(const QImage& picture, const QString& path, PictureForm
             if (!bytes) return Outcome::Failed(QStringLiteral("the PNG encoder failed"));
             return ReplaceFileWith(path, *bytes);
         }
+        case PictureFormat::Pdf:
+            break;
     }
     return Outcome::Failed(QStringLiteral("no writer for this format"));
 }

@@ -7,7 +7,8 @@
 
 #include "files/outcome.h"
 
-enum class PictureFormat { Bmp, Jpeg, Gif, Png };
+// Pdf is printed by the browser, never encoded from a picture.
+enum class PictureFormat { Bmp, Jpeg, Gif, Png, Pdf };
 
 // The one table of file endings, for Save As and glimpa-shot alike: the text after the
 // name's last dot, in any case: ".bmp"; ".jpg", ".jpeg" or ".jpe"; ".gif"; ".png". The

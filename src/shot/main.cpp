@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
+#include <QPageLayout>
+#include <QPageSize>
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
@@ -162,6 +164,11 @@ int main(int argc, char* argv[]) {
         page.format = *OutputFormat(po, page.output);
         page.jpeg = JpegChoice{po.quality, po.progressive};
         page.request = RequestFor(po);
+        // A PDF is printed on the browser's own pages, with a margin as printers keep one.
+        if (page.format == PictureFormat::Pdf)
+            page.request.print = QPageLayout(
+                QPageSize(po.pdfPage == u"letter" ? QPageSize::Letter : QPageSize::A4),
+                QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
         page.request.maxHeight = static_cast<int>(std::min<qint64>(po.maxHeight, rows));
     }
 

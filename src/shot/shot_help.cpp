@@ -14,7 +14,8 @@ picture file. Needs no display: without one it draws off screen.
                    is added, http:// for localhost and IP addresses); or a path
                    to a .htm/.html/.mht file
   OUTPUT           picture file; the ending picks the format: .bmp .jpg .jpeg .gif
-                   .png (BMP 24-bit; GIF 256 colours at most; PNG lossless); '-'
+                   .png (BMP 24-bit; GIF 256 colours at most; PNG lossless) or
+                   .pdf (printed by the browser: searchable text, in pages); '-'
                    writes to standard output, in the --format given
 
 The view and the picture:
@@ -75,7 +76,9 @@ Who the browser is:
 The output:
   --quality Q      JPEG quality 1..100 (default 85); refused for other formats
   --progressive    a progressive JPEG; refused for other formats
-  --format FORMAT  for OUTPUT '-': bmp, jpg, jpeg, gif or png
+  --format FORMAT  for OUTPUT '-': bmp, jpg, jpeg, gif, png or pdf
+  --pdf-page SIZE  a PDF's pages: a4 (default) or letter; hide, remove, style,
+                   script and colour scheme apply to a PDF too
   --json           one JSON record a page on standard output: address,
                    final_address, output, exit, http_status, title, width, height,
                    cut, settled, ms, bytes, message

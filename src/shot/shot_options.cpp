@@ -91,7 +91,8 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
                                    QCommandLineOption(QStringLiteral("reduced-motion")),
                                    valued("format", "FORMAT"),
                                    QCommandLineOption(QStringLiteral("json")),
-                                   valued("shard", "K/N")};
+                                   valued("shard", "K/N"),
+                                   valued("pdf-page", "SIZE")};
     workflow.AddTo(parser);
 
     // The parser takes the first entry as the program's name.
@@ -264,10 +265,10 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     const std::optional<PictureFormat> kind = OutputFormat(o, o.output);
     if (!kind && o.output == u"-")
         return {std::nullopt, Bad(QStringLiteral("format"), o.format,
-                                  QStringLiteral("bmp, jpg, jpeg, gif or png"))};
+                                  QStringLiteral("bmp, jpg, jpeg, gif, png or pdf"))};
     if (!kind)
         return {std::nullopt, QStringLiteral("OUTPUT '%1' does not end in .bmp, .jpg, .jpeg, "
-                                             ".gif or .png")
+                                             ".gif, .png or .pdf")
                                   .arg(o.output)};
     if (const QString useless = UselessForFormat(o, *kind); !useless.isEmpty())
         return {std::nullopt, useless};
@@ -285,6 +286,12 @@ QString UselessForFormat(const ShotOptions& o, PictureFormat format) {
             .arg(PictureFormatName(format));
     if (o.progressive && format != PictureFormat::Jpeg)
         return QStringLiteral("--progressive: only a JPEG picture is progressive");
+    // A PDF is the whole page, printed in pages.
+    if (format == PictureFormat::Pdf &&
+        (!o.selector.isEmpty() || !o.clip.isNull() || o.screens > 0))
+        return QStringLiteral("--selector, --clip and --screens: a PDF holds the whole page");
+    if (format != PictureFormat::Pdf && o.pdfPage != u"a4")
+        return QStringLiteral("--pdf-page: only a PDF has pages");
     return {};
 }
 

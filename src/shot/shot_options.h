@@ -58,7 +58,8 @@ struct ShotOptions {
     // The output's format when OUTPUT is "-" (standard output); else from its ending.
     QString format;
     bool json = false;
-    bool qualityGiven = false;  // --quality given: WebP is then lossy
+    bool qualityGiven = false;               // --quality given: WebP is then lossy
+    QString pdfPage = QStringLiteral("a4");  // a4 or letter, for a PDF
     // --shard K/N: the batch's pages K, K+N, K+2N... (1-based); 1/1 is all of them.
     int shard = 1;
     int shards = 1;

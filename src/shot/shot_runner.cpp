@@ -63,6 +63,21 @@ Outcome WriteToStandardOutput(const QImage& picture, PictureFormat format, JpegC
     return Outcome::Done();
 }
 
+// The page's output: the printed PDF as it came, or the picture encoded; to its file,
+// or to standard output.
+Outcome WriteOutput(const QImage& picture, const QByteArray& pdf, const ShotPage& target) {
+    if (target.format == PictureFormat::Pdf) {
+        if (target.output != u"-") return ReplaceFileWith(target.output, pdf);
+        QFile out;
+        if (!out.open(stdout, QIODevice::WriteOnly) || out.write(pdf) != pdf.size() || !out.flush())
+            return Outcome::Failed(QStringLiteral("standard output: %1").arg(out.errorString()));
+        return Outcome::Done();
+    }
+    return target.output == u"-"
+               ? WriteToStandardOutput(picture, target.format, target.jpeg)
+               : WritePictureFile(picture, target.output, target.format, target.jpeg);
+}
+
 }  // namespace
 
 struct ShotRunner::Engine {
@@ -162,9 +177,9 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     record.result = result;
     record.result.picture = QImage();
     record.size = result.picture.size();
-    const bool nothing = result.status == ShotStatus::LoadFailed ||
-                         result.status == ShotStatus::Busy ||
-                         result.status == ShotStatus::NoMatch || result.picture.isNull();
+    const bool nothing =
+        result.status == ShotStatus::LoadFailed || result.status == ShotStatus::Busy ||
+        result.status == ShotStatus::NoMatch || (result.picture.isNull() && result.pdf.isEmpty());
     if (nothing) {
         if (result.status == ShotStatus::NoMatch)
             SayFor(page, QStringLiteral("%1: %2").arg(address, PageText(result.detail)));
@@ -185,12 +200,11 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     const ShotPage target = pages_[page];
     ShotResult report = result;
     report.picture = QImage();
+    report.pdf.clear();
+    const QByteArray pdf = result.pdf;
     ++encoding_;
-    QThreadPool::globalInstance()->start([this, page, picture, target, report] {
-        const Outcome written =
-            target.output == u"-"
-                ? WriteToStandardOutput(picture, target.format, target.jpeg)
-                : WritePictureFile(picture, target.output, target.format, target.jpeg);
+    QThreadPool::globalInstance()->start([this, page, picture, pdf, target, report] {
+        const Outcome written = WriteOutput(picture, pdf, target);
         QMetaObject::invokeMethod(
             this, [this, page, report, written] { Written(page, report, written); },
             Qt::QueuedConnection);

@@ -46,9 +46,9 @@ QString OptionText(const QString& value, QString* error) {
 }
 
 void WorkflowOptions::AddTo(QCommandLineParser& parser) const {
-    parser.addOptions({selector, padding, clip, hide, remove, style, script, waitFor, delay, header,
-                       cookie, cookies, userAgent, auth, colorScheme, reducedMotion, format, json,
-                       shard});
+    parser.addOptions({selector,    padding,       clip,   hide,   remove,  style,     script,
+                       waitFor,     delay,         header, cookie, cookies, userAgent, auth,
+                       colorScheme, reducedMotion, format, json,   shard,   pdfPage});
 }
 
 QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) const {
@@ -150,6 +150,11 @@ QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) 
     o.reducedMotion = parser.isSet(reducedMotion);
     if (parser.isSet(format)) o.format = parser.value(format).trimmed().toLower();
     o.json = parser.isSet(json);
+    if (parser.isSet(pdfPage)) {
+        o.pdfPage = parser.value(pdfPage).trimmed().toLower();
+        if (o.pdfPage != u"a4" && o.pdfPage != u"letter")
+            return Bad("pdf-page", parser.value(pdfPage), QStringLiteral("'a4' or 'letter'"));
+    }
     if (parser.isSet(shard)) {
         static const QRegularExpression kOfN(QStringLiteral("^\\s*(\\d{1,6})/(\\d{1,6})\\s*$"));
         const QRegularExpressionMatch m = kOfN.match(parser.value(shard));

@@ -10,7 +10,7 @@ struct ShotOptions;
 
 struct WorkflowOptions {
     QCommandLineOption selector, padding, clip, hide, remove, style, script, waitFor, delay, header,
-        cookie, cookies, userAgent, auth, colorScheme, reducedMotion, format, json, shard;
+        cookie, cookies, userAgent, auth, colorScheme, reducedMotion, format, json, shard, pdfPage;
 
     void AddTo(QCommandLineParser& parser) const;
     // Reads the options given into `o`; the reason the first unusable one is not usable,

@@ -12,6 +12,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMap>
+#include <QPdfDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTcpServer>
@@ -152,7 +153,7 @@ class ShotCliTest : public QObject {
             << QStringList{"--wide", "a.html", "a.png"} << "glimpa-shot: Unknown option 'wide'.";
         QTest::newRow("unknown ending") << QStringList{"bands200.html", "a.tiff"}
                                         << "glimpa-shot: OUTPUT 'a.tiff' does not end in .bmp, "
-                                           ".jpg, .jpeg, .gif or .png";
+                                           ".jpg, .jpeg, .gif, .png or .pdf";
         QTest::newRow("quality out of range")
             << QStringList{"--quality", "0", "bands200.html", "a.jpg"}
             << "glimpa-shot: --quality: '0' is not a whole number from 1 to 100";
@@ -184,15 +185,14 @@ class ShotCliTest : public QObject {
         QVERIFY(help.out.contains("\nExit status:\n"));
         // Every option is told of.
         for (const char* option :
-             {"--width",          "--height",         "--scale",       "--screens",
-              "--max-height",     "--max-width",      "--selector",    "--padding",
-              "--clip",           "--scroll-element", "--hide",        "--remove",
-              "--style",          "--script",         "--animations",  "--color-scheme",
-              "--reduced-motion", "--timeout",        "--wait-for",    "--delay",
-              "--header",         "--cookie",         "--cookies",     "--user-agent",
-              "--auth",           "--quality",        "--progressive", "--format",
-              "--json",           "--batch",          "--jobs",        "--shard",
-              "--max-memory",     "--console",        "--version"})
+             {"--width",        "--height",         "--scale",   "--screens",    "--max-height",
+              "--max-width",    "--selector",       "--padding", "--clip",       "--scroll-element",
+              "--hide",         "--remove",         "--style",   "--script",     "--animations",
+              "--color-scheme", "--reduced-motion", "--timeout", "--wait-for",   "--delay",
+              "--header",       "--cookie",         "--cookies", "--user-agent", "--auth",
+              "--quality",      "--progressive",    "--format",  "--pdf-page",   "--json",
+              "--batch",        "--jobs",           "--shard",   "--max-memory", "--console",
+              "--version"})
             QVERIFY2(help.out.contains(QLatin1String(option) + u' '), option);
         QCOMPARE(help.err, QString());
         const Run version = Shot({"--version"});
@@ -631,6 +631,32 @@ class ShotCliTest : public QObject {
         QCOMPARE(records["rec3.png"].value("exit").toInt(), 8);
         QVERIFY(records["rec3.png"].value("message").toString().contains("Nothing matches"));
         QVERIFY(!QFile::exists(Path("rec3.png")));
+    }
+
+    // A PDF printed by the browser: its text searchable, what is hidden left out, on the
+    // pages asked for.
+    void pdfPrinted_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QSizeF>("page");  // points
+        QTest::newRow("A4") << QStringList{} << QSizeF(595, 842);
+        QTest::newRow("letter") << QStringList{"--pdf-page", "letter"} << QSizeF(612, 792);
+    }
+    void pdfPrinted() {
+        QFETCH(QStringList, options);
+        QFETCH(QSizeF, page);
+        Write("print.html",
+              "<!doctype html><body><p>Printed words 12345</p>"
+              "<p class=secret>hidden words</p></body>");
+        const Run run = Shot(QStringList{"--hide", ".secret"} + options +
+                             QStringList{server_->Address("print.html"), "print.pdf"});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QPdfDocument pdf;
+        QCOMPARE(pdf.load(Path("print.pdf")), QPdfDocument::Error::None);
+        QCOMPARE(pdf.pageCount(), 1);
+        QCOMPARE(pdf.pagePointSize(0).toSize(), page.toSize());
+        const QString text = pdf.getAllText(0).text();
+        QVERIFY2(text.contains(QLatin1String("Printed words 12345")), qPrintable(text));
+        QVERIFY(!text.contains(QLatin1String("hidden words")));
     }
 
     // Shards of one batch: each page in exactly one of them, their records together the

@@ -202,6 +202,13 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("standard output and JSON")
             << QStringList{"--format", "png", "--json", page, "-"}
             << error("--json and OUTPUT '-'");
+        QTest::newRow("PDF pages for a picture")
+            << QStringList{"--pdf-page", "letter", page, "p.png"}
+            << error("--pdf-page: only a PDF has pages");
+        QTest::newRow("PDF page size unknown")
+            << QStringList{"--pdf-page", "a3", page, "p.pdf"} << error("--pdf-page: 'a3'");
+        QTest::newRow("a part of a PDF") << QStringList{"--selector", "main", page, "p.pdf"}
+                                         << error("a PDF holds the whole page");
         QTest::newRow("standard output")
             << QStringList{"--format", "JPG", page, "-"} << shoot(kDefaults, "-");
         QTest::newRow("page file of another kind")
