@@ -133,6 +133,8 @@ class ExportSaveAsTest : public QObject {
         QTest::newRow("jpeg opens the panel") << "out.jpeg" << false << 2 << true << false;
         QTest::newRow("JPE opens the panel") << "out.JPE" << false << 2 << true << false;
         QTest::newRow("tif") << "out.tif" << false << 0 << false << true;
+        QTest::newRow("pdf is the command's, not Save As's")
+            << "out.pdf" << false << 0 << false << true;
         QTest::newRow("no ending") << "newimage" << false << 0 << false << true;
         QTest::newRow("dot in folder") << "my.png/picture" << false << 0 << false << true;
     }

@@ -88,6 +88,7 @@ class PictureFileTest : public QObject {
         QTest::newRow("jpegs") << "/x/a.jpegs" << -1;
         QTest::newRow("ending without a dot") << "/x/apng" << -1;
         QTest::newRow("trailing dot") << "/x/a.png." << -1;
+        QTest::newRow("pdf") << "/x/Report.PDF" << int(PictureFormat::Pdf);
         QTest::newRow("tif") << "/x/a.tif" << -1;
         QTest::newRow("no extension") << "/x/newimage" << -1;
         QTest::newRow("dot in windows folder") << "C:\\my.gif\\pic" << -1;
