@@ -887,9 +887,11 @@ void CaptureEngine::Restore() {
     // pictures was not drawn: that is no picture of it.
     if (!r.settled && !r.blankChecked && OneColour(r.WhitePicture())) {
         r.blankChecked = true;
+        // What would be drawn: text, a picture that arrived, a drawing or a frame.
         return Script(QStringLiteral("document.body !== null && (document.body.innerText.trim() "
-                                     "!== '' || document.querySelector('img,svg,canvas,video,"
-                                     "iframe,object,embed') !== null)"),
+                                     "!== '' || [...document.images].some((i) => i.complete && "
+                                     "i.naturalWidth > 0) || document.querySelector('svg,canvas,"
+                                     "video,iframe,object,embed') !== null)"),
                       [this](const QVariant& content) {
                           if (!content.toBool()) return Restore();
                           Fail(ShotStatus::LoadFailed,
