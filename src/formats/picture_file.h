@@ -8,7 +8,7 @@
 #include "files/outcome.h"
 
 // Pdf is printed by the browser, never encoded from a picture.
-enum class PictureFormat { Bmp, Jpeg, Gif, Png, Pdf };
+enum class PictureFormat { Bmp, Jpeg, Gif, Png, Webp, Avif, Pdf };
 
 // The one table of file endings, for Save As and glimpa-shot alike: the text after the
 // name's last dot, in any case: ".bmp"; ".jpg", ".jpeg" or ".jpe"; ".gif"; ".png". The
@@ -24,10 +24,16 @@ QString PictureFormatName(PictureFormat format);
 // within its 32-bit size; in PNG 2^31 - 1.
 qint64 MostPictureRows(PictureFormat format, int width);
 
+// The choices of the lossy formats. WebP is lossless unless a quality was given.
 struct JpegChoice {
     int quality = 85;  // 1..100; values outside are taken as the nearer end
     bool progressive = false;
+    bool qualityGiven = false;
 };
+
+// The most columns a picture may have in `format`: 16,383 in WebP, more than any
+// picture here in the others.
+qint64 MostPictureColumns(PictureFormat format);
 
 // Writes `picture` to `path` in `format`: BMP 24-bit, JPEG with TurboJPEG (4:2:0 like
 // the Save As writer), GIF of at most 256 colours, PNG of the picture's own palette

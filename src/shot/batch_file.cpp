@@ -57,7 +57,7 @@ BatchList ParseBatchText(const QString& text, const QString& workingFolder) {
         if (!url) return fail(error);
         if (!PictureFormatForPath(fields.at(1)))
             return fail(QStringLiteral("OUTPUT '%1' does not end in .bmp, .jpg, .jpeg, .gif, "
-                                       ".png or .pdf")
+                                       ".png, .webp, .avif or .pdf")
                             .arg(fields.at(1)));
         const QString output = QDir::cleanPath(QDir(workingFolder).absoluteFilePath(fields.at(1)));
         if (const auto seen = outputs.find(output); seen != outputs.end())

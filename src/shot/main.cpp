@@ -162,7 +162,7 @@ int main(int argc, char* argv[]) {
         heightFromMemory = heightFromMemory || rows < po.maxHeight;
         ShotPage& page = pages[i];
         page.format = *OutputFormat(po, page.output);
-        page.jpeg = JpegChoice{po.quality, po.progressive};
+        page.jpeg = JpegChoice{po.quality, po.progressive, po.qualityGiven};
         page.request = RequestFor(po);
         // A PDF is printed on the browser's own pages, with a margin as printers keep one.
         if (page.format == PictureFormat::Pdf)

@@ -14,9 +14,11 @@ picture file. Needs no display: without one it draws off screen.
                    is added, http:// for localhost and IP addresses); or a path
                    to a .htm/.html/.mht file
   OUTPUT           picture file; the ending picks the format: .bmp .jpg .jpeg .gif
-                   .png (BMP 24-bit; GIF 256 colours at most; PNG lossless) or
-                   .pdf (printed by the browser: searchable text, in pages); '-'
-                   writes to standard output, in the --format given
+                   .png .webp .avif (BMP 24-bit; GIF 256 colours at most; PNG
+                   lossless; WebP lossless unless --quality is given, at most 16383
+                   pixels a side; AVIF at --quality, 60 by default) or .pdf (printed
+                   by the browser: searchable text, in pages); '-' writes to
+                   standard output, in the --format given
 
 The view and the picture:
   --width PX       viewport width in CSS pixels, 16 to 16384 (default 1920)
@@ -26,8 +28,8 @@ The view and the picture:
   --screens N      N screens from the top (fractions allowed); default: the whole
                    page
   --max-height PX  the tallest picture it makes, in picture pixels, up to 1000000
-                   (default 100000; less for JPEG, 65500, and GIF, 65535); an
-                   endless page stops there
+                   (default 100000; less for JPEG, 65500, GIF and AVIF, 65535, and
+                   WebP, 16383); an endless page stops there
   --max-width PX   a page wider than --width is laid out and taken as wide as it
                    is, up to this many CSS pixels (default and most: 16384 / scale);
                    a wider one is cut there
@@ -74,9 +76,10 @@ Who the browser is:
   --auth USER:PASS for HTTP authentication, given to the page's own host only
 
 The output:
-  --quality Q      JPEG quality 1..100 (default 85); refused for other formats
+  --quality Q      JPEG, WebP or AVIF quality 1..100 (JPEG's default 85; WebP is
+                   lossless without it); refused for other formats
   --progressive    a progressive JPEG; refused for other formats
-  --format FORMAT  for OUTPUT '-': bmp, jpg, jpeg, gif, png or pdf
+  --format FORMAT  for OUTPUT '-': bmp, jpg, jpeg, gif, png, webp, avif or pdf
   --pdf-page SIZE  a PDF's pages: a4 (default) or letter; hide, remove, style,
                    script and colour scheme apply to a PDF too
   --json           one JSON record a page on standard output: address,

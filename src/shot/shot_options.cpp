@@ -265,10 +265,10 @@ ParsedShotOptions ParseShotOptions(const QStringList& arguments) {
     const std::optional<PictureFormat> kind = OutputFormat(o, o.output);
     if (!kind && o.output == u"-")
         return {std::nullopt, Bad(QStringLiteral("format"), o.format,
-                                  QStringLiteral("bmp, jpg, jpeg, gif, png or pdf"))};
+                                  QStringLiteral("bmp, jpg, jpeg, gif, png, webp, avif or pdf"))};
     if (!kind)
         return {std::nullopt, QStringLiteral("OUTPUT '%1' does not end in .bmp, .jpg, .jpeg, "
-                                             ".gif, .png or .pdf")
+                                             ".gif, .png, .webp, .avif or .pdf")
                                   .arg(o.output)};
     if (const QString useless = UselessForFormat(o, *kind); !useless.isEmpty())
         return {std::nullopt, useless};
@@ -281,11 +281,21 @@ std::optional<PictureFormat> OutputFormat(const ShotOptions& options, const QStr
 }
 
 QString UselessForFormat(const ShotOptions& o, PictureFormat format) {
-    if (o.qualityGiven && format != PictureFormat::Jpeg)
+    if (o.qualityGiven && format != PictureFormat::Jpeg && format != PictureFormat::Webp &&
+        format != PictureFormat::Avif)
         return QStringLiteral("--quality: a %1 picture has no quality to choose")
             .arg(PictureFormatName(format));
     if (o.progressive && format != PictureFormat::Jpeg)
         return QStringLiteral("--progressive: only a JPEG picture is progressive");
+    if (const double wide = std::ceil(o.width * o.scale); wide > MostPictureColumns(format))
+        return QStringLiteral(
+                   "--width %1 at --scale %2 makes a picture %3 pixels wide; a %4 "
+                   "picture holds at most %5")
+            .arg(o.width)
+            .arg(o.scale)
+            .arg(wide)
+            .arg(PictureFormatName(format))
+            .arg(MostPictureColumns(format));
     // A PDF is the whole page, printed in pages.
     if (format == PictureFormat::Pdf &&
         (!o.selector.isEmpty() || !o.clip.isNull() || o.screens > 0))

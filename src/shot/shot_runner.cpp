@@ -152,6 +152,10 @@ void ShotRunner::Dispatch() {
         request.address = pages_[page].address;
         // The format's own limit acts as --max-height does, known before the load.
         request.maxHeight = static_cast<int>(std::min<qint64>(request.maxHeight, FormatRows(page)));
+        // And its widest picture (WebP's 16,383) as --max-width does.
+        const int columns =
+            static_cast<int>(MostPictureColumns(pages_[page].format) / request.scale);
+        request.maxWidth = std::min(request.maxWidth, columns);
         // A cookie without a domain is the page's own host's.
         for (QNetworkCookie cookie : settings_.cookies) {
             if (cookie.domain().isEmpty()) cookie.setDomain(request.address.host());

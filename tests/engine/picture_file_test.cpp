@@ -89,10 +89,11 @@ class PictureFileTest : public QObject {
         QTest::newRow("ending without a dot") << "/x/apng" << -1;
         QTest::newRow("trailing dot") << "/x/a.png." << -1;
         QTest::newRow("pdf") << "/x/Report.PDF" << int(PictureFormat::Pdf);
+        QTest::newRow("webp") << "/x/a.WebP" << int(PictureFormat::Webp);
+        QTest::newRow("avif") << "a.avif" << int(PictureFormat::Avif);
         QTest::newRow("tif") << "/x/a.tif" << -1;
         QTest::newRow("no extension") << "/x/newimage" << -1;
         QTest::newRow("dot in windows folder") << "C:\\my.gif\\pic" << -1;
-        QTest::newRow("webp") << "b.webp" << -1;
         QTest::newRow("ending on the folder") << "b.png/c" << -1;
         QTest::newRow("folder") << "pics/" << -1;
         QTest::newRow("png with more after it") << "b.png.txt" << -1;

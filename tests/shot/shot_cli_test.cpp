@@ -153,7 +153,7 @@ class ShotCliTest : public QObject {
             << QStringList{"--wide", "a.html", "a.png"} << "glimpa-shot: Unknown option 'wide'.";
         QTest::newRow("unknown ending") << QStringList{"bands200.html", "a.tiff"}
                                         << "glimpa-shot: OUTPUT 'a.tiff' does not end in .bmp, "
-                                           ".jpg, .jpeg, .gif, .png or .pdf";
+                                           ".jpg, .jpeg, .gif, .png, .webp, .avif or .pdf";
         QTest::newRow("quality out of range")
             << QStringList{"--quality", "0", "bands200.html", "a.jpg"}
             << "glimpa-shot: --quality: '0' is not a whole number from 1 to 100";
@@ -161,12 +161,12 @@ class ShotCliTest : public QObject {
                                        << "glimpa-shot: none.txt: cannot read the batch file";
         QTest::newRow("bad batch line") << QStringList{"--batch", "bad-batch.txt"}
                                         << "glimpa-shot: bad-batch.txt: line 2: OUTPUT "
-                                           "'b.webp' does not end in";
+                                           "'b.tiff' does not end in";
     }
     void usage() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
-        Write("bad-batch.txt", "bands200.html a.png\nbands200.html b.webp\n");
+        Write("bad-batch.txt", "bands200.html a.png\nbands200.html b.tiff\n");
         const Run run = Shot(arguments);
         QCOMPARE(run.status, 2);
         const QStringList said = Said(run.err);
@@ -573,7 +573,7 @@ class ShotCliTest : public QObject {
             "@media (prefers-reduced-motion: reduce){#a{background:#ff00ff}}</style></head>"
             "<body><div id=a></div><div class=ad></div><div id=b></div><div class=end></div>"
             "<script>setTimeout(() => { const p = document.createElement('p'); p.id = 'late';"
-            " document.body.prepend(p); }, 800);</script></body></html>";
+            " document.body.append(p); }, 800);</script></body></html>";
         Write("wf.html", page);
         Write("cookies.txt",
               "# Netscape HTTP Cookie File\n"
@@ -657,6 +657,26 @@ class ShotCliTest : public QObject {
         const QString text = pdf.getAllText(0).text();
         QVERIFY2(text.contains(QLatin1String("Printed words 12345")), qPrintable(text));
         QVERIFY(!text.contains(QLatin1String("hidden words")));
+    }
+
+    // The web's own picture formats, by the output's ending.
+    void webFormats_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QByteArray>("brand");  // bytes 8 to 11 of the file
+        QTest::newRow("WebP lossless") << QStringList{} << "page.webp" << QByteArray("WEBP");
+        QTest::newRow("WebP at 80")
+            << QStringList{"--quality", "80"} << "page.webp" << QByteArray("WEBP");
+        QTest::newRow("AVIF") << QStringList{} << "page.avif" << QByteArray("avif");
+    }
+    void webFormats() {
+        QFETCH(QStringList, options);
+        QFETCH(QString, output);
+        QFETCH(QByteArray, brand);
+        const Run run = Shot(QStringList{"--width", "300", "--height", "200"} + options +
+                             QStringList{server_->Address("bands300.html"), output});
+        QVERIFY2(run.status == 0, qPrintable(run.err));
+        QCOMPARE(Bytes(Path(output)).mid(8, 4), brand);
     }
 
     // Shards of one batch: each page in exactly one of them, their records together the

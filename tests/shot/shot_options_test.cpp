@@ -202,6 +202,11 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("standard output and JSON")
             << QStringList{"--format", "png", "--json", page, "-"}
             << error("--json and OUTPUT '-'");
+        QTest::newRow("quality with WebP")
+            << QStringList{"--quality", "70", page, "p.webp"}
+            << shoot("w=1920 h=1080 n=0 s=1 q=70 m=100000 t=30 j=2 b=", "p.webp");
+        QTest::newRow("too wide for WebP") << QStringList{"--width", "16384", page, "p.webp"}
+                                           << error("a WebP picture holds at most 16383");
         QTest::newRow("PDF pages for a picture")
             << QStringList{"--pdf-page", "letter", page, "p.png"}
             << error("--pdf-page: only a PDF has pages");
@@ -410,8 +415,8 @@ class ShotOptionsTest : public QObject {
             << QStringList{} << "line 1: 'a.png' after OUTPUT is no option";
         QTest::newRow("bad address")
             << "gopher://x a.png" << QStringList{} << "line 1: ADDRESS 'gopher://x': only http";
-        QTest::newRow("bad ending") << "https://a.org/ a.webp" << QStringList{}
-                                    << "line 1: OUTPUT 'a.webp' does not end in";
+        QTest::newRow("bad ending") << "https://a.org/ a.tiff" << QStringList{}
+                                    << "line 1: OUTPUT 'a.tiff' does not end in";
         QTest::newRow("same output twice")
             << "https://a.org/ a.png\nhttps://b.org/ ./a.png\n"
             << QStringList{} << "line 2: OUTPUT './a.png' is written by line 1 already";
