@@ -530,6 +530,15 @@ class ShotCliTest : public QObject {
         QTest::newRow("script that throws")
             << QStringList{"--script", "throw new Error('no way')"} << "wf.html" << 3 << QSize()
             << QStringList{} << QStringList{};
+        QTest::newRow("delay after the settle")
+            << QStringList{"--script",
+                           "setTimeout(() => document.getElementById('a').style.background ="
+                           " '#00aa00', 1500);",
+                           "--delay",
+                           "2500",
+                           "--clip",
+                           "0,0,10,10"}
+            << "wf.html" << 0 << QSize(10, 10) << QStringList{"5,5,#00aa00"} << QStringList{};
         QTest::newRow("wait for a late element")
             << QStringList{"--wait-for", "#late", "--selector", "#late"} << "wf.html" << 0
             << QSize(300, 10) << QStringList{"5,5,#ff8800"} << QStringList{};

@@ -265,6 +265,28 @@ class ShotOptionsTest : public QObject {
             << QStringList{"--scroll-element", " "} + page << 0 << true << QString()
             << "--scroll-element: no selector given";
     }
+    // --style and --script take their text, or read it from @FILE; a file that is not
+    // there is bad usage, named.
+    void optionTextFromFiles() {
+        QTemporaryDir dir;
+        QFile css(dir.filePath(QStringLiteral("a.css")));
+        QVERIFY(css.open(QIODevice::WriteOnly));
+        css.write("body { color: red }\n");
+        css.close();
+        const ParsedShotOptions parsed =
+            ParseShotOptions({"--style", "@" + css.fileName(), "--style", "p{}", "--script",
+                              "return 1;", "https://example.org/", "p.png"});
+        QVERIFY2(parsed.options, qPrintable(parsed.error));
+        QCOMPARE(parsed.options->styles, (QStringList{"body { color: red }\n", "p{}"}));
+        QCOMPARE(parsed.options->scripts, QStringList{"return 1;"});
+        const ParsedShotOptions missing =
+            ParseShotOptions({"--script", "@" + dir.filePath(QStringLiteral("none.js")),
+                              "https://example.org/", "p.png"});
+        QVERIFY(!missing.options);
+        QVERIFY2(missing.error.startsWith(QLatin1String("--script: cannot read")),
+                 qPrintable(missing.error));
+    }
+
     void shards_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("shard");  // 0: refused
