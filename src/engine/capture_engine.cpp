@@ -96,6 +96,7 @@ struct CaptureEngine::Run {
     // The page's width, and the part of it the picture holds (CSS pixels; null: all).
     int pageWidth = 0;
     QRectF region;
+    bool framed = false;  // the picture is the region's, not the page's
     int authAnswers = 0;
     int reloads = 0;
     int retakes = 0;
@@ -271,7 +272,12 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
             return Fail(ShotStatus::LoadFailed, tr("%1 did not load within %2 s.")
                                                     .arg(r.request.address.toDisplayString())
                                                     .arg(seconds));
-        // The rows not taken are white already.
+        // The rows not taken are white already; a part of the page is cut from a whole
+        // picture only, and there is none.
+        if (r.framed)
+            return Fail(
+                ShotStatus::LoadFailed,
+                tr("The time (%1 s) ran out before the part asked for was taken.").arg(seconds));
         if (r.WhitePicture().isNull() || r.done == 0)
             return Fail(ShotStatus::LoadFailed,
                         tr("The page stopped answering within %1 s.").arg(seconds));
@@ -334,6 +340,7 @@ void CaptureEngine::Finish(ShotResult result) {
     // someone else owns gets its size back; our own goes back to one screen, which frees
     // the tall view's frames before the picture is encoded.
     view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+    view_->page()->runJavaScript(QStringLiteral("window.glimpaTaken = true"), kWorld);
     if (ownView_ && r.width > 0)
         view_->resize(OneScreen());
     else if (!ownView_ && !r.viewSizeBefore.isEmpty())
@@ -379,11 +386,22 @@ void CaptureEngine::Begin() {
         view_->stop();
         // A page that shows something but still waits for a slow part is taken as it
         // stands, marked unsettled; only one that never showed anything failed to load.
-        Script(QStringLiteral("location.href !== 'about:blank' && document.body !== null && "
-                              "document.body.childNodes.length > 0"),
+        // The view may still hold the page taken before (a load that never came in its
+        // place): that one is marked, and is no picture of this page.
+        Script(QStringLiteral("!window.glimpaTaken && location.href !== 'about:blank' && "
+                              "document.body !== null && document.body.childNodes.length > 0"),
                [this](const QVariant& shows) {
                    if (shows.toBool()) {
                        run_->settled = false;
+                       // Out of time: the scripts and the wait are skipped, and said so.
+                       if (!run_->request.scripts.isEmpty())
+                           run_->notes
+                               << tr("the page had not loaded in time; the scripts "
+                                     "given did not run");
+                       if (!run_->request.waitFor.isEmpty())
+                           run_->notes
+                               << tr("the page had not loaded in time; nothing was "
+                                     "waited for");
                        return Prepare();
                    }
                    Fail(ShotStatus::LoadFailed, tr("%1 did not load within %2 s.")
@@ -465,6 +483,7 @@ void CaptureEngine::RunScript(int index) {
     if (index >= r.request.scripts.size()) return WaitFor();
     if (r.deadline.hasExpired()) {
         r.settled = false;
+        r.notes << tr("the time ran out before script %1 could run").arg(index + 1);
         return WaitFor();
     }
     // In the page's own context, as the body of an async function: what it returns is
@@ -655,6 +674,7 @@ void CaptureEngine::Measured(const QStringList& values) {
     }
     if (!q.clip.isNull()) {
         run_->region = q.clip;
+        run_->framed = true;
         return Framed(page);
     }
     const int asked = q.screens > 0 ? static_cast<int>(std::lround(q.screens * r.screen)) : page;
@@ -706,6 +726,13 @@ bool CaptureEngine::FindRegion(const QString& box) {
     r.region =
         QRectF(sides[0].toDouble(), sides[1].toDouble(), sides[2].toDouble(), sides[3].toDouble())
             .adjusted(-padding, -padding, padding, padding);
+    r.framed = true;
+    // An element that shows nothing (gone, or display:none) has no part to take.
+    if (r.region.isEmpty()) {
+        Fail(ShotStatus::NoMatch,
+             tr("The element matching \"%1\" shows nothing: it has no size.").arg(selector));
+        return false;
+    }
     return true;
 }
 
@@ -728,11 +755,14 @@ bool CaptureEngine::Whole() const {
 void CaptureEngine::SetTall(int tall) {
     Run& r = *run_;
     const double scale = r.request.scale;
-    const int most = std::max(1, static_cast<int>(r.request.maxHeight / scale));
+    qint64 rows = r.request.maxHeight;
+    if (r.request.maxPixels > 0)
+        rows = std::min<qint64>(rows, r.request.maxPixels / Device(r.width, scale));
+    const int most = std::max(1, static_cast<int>(rows / scale));
     r.cut = tall > most;
     r.tall = std::min(tall, most);
-    const qint64 rows = std::min<qint64>(kPartRows, kPartPixels / Device(r.width, scale));
-    const int part = std::max(1, static_cast<int>(rows / scale));
+    const qint64 partRows = std::min<qint64>(kPartRows, kPartPixels / Device(r.width, scale));
+    const int part = std::max(1, static_cast<int>(partRows / scale));
     r.view = std::max(r.screen, std::min(r.tall, part));
 }
 
@@ -875,7 +905,19 @@ void CaptureEngine::CheckLayout() {
         // The element where it stands now, as the picture shows it.
         if (!r.request.selector.isEmpty())
             return Script(pagescripts::ElementBox(r.request.selector), [this](const QVariant& box) {
-                if (FindRegion(box.toString())) Restore();
+                if (!FindRegion(box.toString())) return;
+                // The element moved down in the tall view (pictures above it came in): the
+                // picture is taken further, down to it, while there is time.
+                Run& r = *run_;
+                const int bottom = static_cast<int>(std::ceil(r.region.bottom()));
+                if (bottom > r.tall && !r.cut && !r.deadline.hasExpired() &&
+                    r.retakes++ < kRetakes) {
+                    SetTall(bottom);
+                    if (!r.MakePicture())
+                        return Fail(ShotStatus::LoadFailed, tr("No memory for the picture."));
+                    return NextPart();
+                }
+                Restore();
             });
         Restore();
     });
@@ -901,7 +943,7 @@ void CaptureEngine::Restore() {
     }
     ShotResult result;
     result.picture = std::move(r.picture);
-    if (!r.region.isNull()) {
+    if (r.framed) {
         // The part asked for, in whole device pixels, within the picture taken.
         const double scale = r.request.scale;
         const QRect part = QRect(QPoint(static_cast<int>(std::floor(r.region.left() * scale)),

@@ -5,9 +5,9 @@
 // it. Several engines may run at once in one process on one profile: Shoot never waits in
 // a nested event loop, it moves on from callbacks and timers.
 #include <QImage>
-#include <QPageLayout>
 #include <QList>
 #include <QObject>
+#include <QPageLayout>
 #include <QPointer>
 #include <QRectF>
 #include <QString>
@@ -39,6 +39,9 @@ struct ShotRequest {
     // The widest picture, in CSS pixels: a page wider than the view is taken whole up to
     // this width, and cut there. 0: the picture has the view's width, whatever the page's.
     int maxWidth = 0;
+    // The most pixels the picture may hold (the memory it may take), whatever width the
+    // page is taken at; 0: bounded by maxHeight alone.
+    qint64 maxPixels = 0;
     // The whole capture, the load included, ends within this time and a second.
     std::chrono::milliseconds timeout{30000};
     // Animations, transitions and videos held still (finite ones at their end, endless

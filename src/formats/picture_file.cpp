@@ -88,8 +88,8 @@ qint64 MostPictureRows(PictureFormat format, int width) {
         case PictureFormat::Webp:
             return kWebpLargestSide;
         case PictureFormat::Avif:
-            // AV1's frames are at most 65,536 a side; the encoder is held a little under.
-            return 65535;
+            // What decoders open by default: 32,768 a side and 16,384² pixels in all.
+            return std::min<qint64>(32768, 16384LL * 16384 / std::max(1, width));
         case PictureFormat::Bmp: {
             // 24 bits a pixel, rows padded to 4 bytes, after a 54-byte header.
             const qint64 row = (static_cast<qint64>(std::max(1, width)) * 3 + 3) / 4 * 4;
@@ -136,5 +136,6 @@ Outcome WritePictureFile(const QImage& picture, const QString& path, PictureForm
 }
 
 qint64 MostPictureColumns(PictureFormat format) {
-    return format == PictureFormat::Webp ? kWebpLargestSide : 65535;
+    if (format == PictureFormat::Webp) return kWebpLargestSide;
+    return format == PictureFormat::Avif ? 32768 : 65535;
 }

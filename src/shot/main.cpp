@@ -133,7 +133,10 @@ int main(int argc, char* argv[]) {
                 return fail(QStringLiteral("%1 holds for the whole run; give it on the command "
                                            "line")
                                 .arg(whole));
-            perPage.push_back(*line.options);
+            ShotOptions po = *line.options;
+            po.styles = o.styles + po.styles;
+            po.scripts = o.scripts + po.scripts;
+            perPage.push_back(po);
             pages.push_back(ShotPage{p.address, p.output, {}, {}, {}});
         }
     } else {
@@ -146,7 +149,6 @@ int main(int argc, char* argv[]) {
     // to, are known before any browser starts.
     const int jobs = std::max(1, std::min(o.jobs, static_cast<int>(pages.size())));
     const qint64 budget = o.maxMemoryMiB > 0 ? o.maxMemoryMiB << 20 : DefaultMemoryBudget();
-    bool heightFromMemory = false;
     for (size_t i = 0; i < pages.size(); ++i) {
         const ShotOptions& po = perPage[i];
         const qint64 wide = static_cast<qint64>(std::ceil(po.width * po.scale));
@@ -159,7 +161,7 @@ int main(int argc, char* argv[]) {
                              .arg(wide)
                              .arg(screen)
                              .arg(budget >> 20));
-        heightFromMemory = heightFromMemory || rows < po.maxHeight;
+        pages[i].heightFromMemory = rows < po.maxHeight;
         ShotPage& page = pages[i];
         page.format = *OutputFormat(po, page.output);
         page.jpeg = JpegChoice{po.quality, po.progressive, po.qualityGiven};
@@ -170,6 +172,8 @@ int main(int argc, char* argv[]) {
                 QPageSize(po.pdfPage == u"letter" ? QPageSize::Letter : QPageSize::A4),
                 QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
         page.request.maxHeight = static_cast<int>(std::min<qint64>(po.maxHeight, rows));
+        // A page taken wider than the view gets fewer rows of the same memory.
+        page.request.maxPixels = rows * wide;
     }
 
     // What the browser is told for the whole run: its colour scheme and motion.
@@ -225,7 +229,7 @@ int main(int argc, char* argv[]) {
     app.setApplicationName(QStringLiteral("glimpa-shot"));
 
     ShotSettings settings;
-    if (heightFromMemory) settings.heightFromMemoryMiB = budget >> 20;
+    settings.heightFromMemoryMiB = budget >> 20;
     settings.json = o.json;
     settings.userAgent = o.userAgent;
     settings.cookies = std::move(cookies);

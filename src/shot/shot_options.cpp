@@ -370,13 +370,21 @@ QStringList PerPageArguments(const QStringList& arguments) {
     for (qsizetype i = 0; i < arguments.size(); ++i) {
         const QString& a = arguments[i];
         // "--batch FILE", "--batch=FILE", and the same for --jobs, with one dash or two.
+        // Only an option is looked at, never a value ("--hide .jobs").
+        if (!a.startsWith(u'-')) {
+            kept << a;
+            continue;
+        }
         const QString bare = a.startsWith(QLatin1String("--")) ? a.mid(2) : a.mid(1);
-        if (bare == u"batch" || bare == u"jobs" || bare == u"shard") {
+        // The style sheets and scripts are read once, for the run: the caller adds them.
+        if (bare == u"batch" || bare == u"jobs" || bare == u"shard" || bare == u"style" ||
+            bare == u"script") {
             ++i;
             continue;
         }
         if (bare.startsWith(QLatin1String("batch=")) || bare.startsWith(QLatin1String("jobs=")) ||
-            bare.startsWith(QLatin1String("shard=")))
+            bare.startsWith(QLatin1String("shard=")) || bare.startsWith(QLatin1String("style=")) ||
+            bare.startsWith(QLatin1String("script=")))
             continue;
         kept << a;
     }

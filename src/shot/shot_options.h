@@ -72,8 +72,9 @@ std::optional<PictureFormat> OutputFormat(const ShotOptions& options, const QStr
 // --progressive for any but JPEG); empty when none.
 QString UselessForFormat(const ShotOptions& options, PictureFormat format);
 
-// The options of the command line with --batch, --jobs and what holds for a whole run
-// taken out: the defaults of every batch line, which may add options of its own.
+// The options of the command line with --batch, --jobs, --shard, --style and --script
+// taken out: the defaults of every batch line, which may add options of its own. The
+// run's style sheets and scripts, read once, go before each line's own.
 QStringList PerPageArguments(const QStringList& arguments);
 
 // Options, or the one-line reason the command line is not usable.

@@ -242,13 +242,14 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
         case ShotStatus::CutAtMaxHeight: {
             const qint64 rows = FormatRows(page);
             QString why;
-            if (rows < target.request.maxHeight)
+            if (rows <= records_[page].size.height())
                 why = QStringLiteral(", the most a %1 picture holds")
                           .arg(PictureFormatName(target.format));
-            else if (settings_.heightFromMemoryMiB)
+            else if (target.heightFromMemory ||
+                     records_[page].size.height() < target.request.maxHeight)
                 why = QStringLiteral(", the most that --max-memory (%1 MiB) allows")
                           .arg(settings_.heightFromMemoryMiB);
-            const qint64 most = std::min<qint64>(rows, target.request.maxHeight);
+            const qint64 most = records_[page].size.height();
             SayFor(page, QStringLiteral("warning: %1: the page is taller than %2 px%3; %4 holds "
                                         "its top %2 px")
                              .arg(address)

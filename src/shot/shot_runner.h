@@ -22,13 +22,15 @@ struct ShotPage {
     PictureFormat format = PictureFormat::Png;
     ShotRequest request;  // everything for this page but the address
     JpegChoice jpeg;
+    // The memory budget, not --max-height, bounds the picture's height.
+    bool heightFromMemory = false;
 };
 
 // What holds for the whole run.
 struct ShotSettings {
     int jobs = 1;
     bool showProgress = false;
-    // The memory budget in MiB when it, not --max-height, set request.maxHeight.
+    // The memory budget in MiB, told when it cut a picture.
     qint64 heightFromMemoryMiB = 0;
     // One JSON record a page on standard output.
     bool json = false;

@@ -88,6 +88,9 @@ QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) 
         for (const QString& value : parser.values(*option)) {
             if (value.trimmed().isEmpty())
                 return QStringLiteral("--%1: no selector given").arg(QLatin1String(name));
+            // It goes into a style sheet: a brace would end its rule and start others.
+            if (value.contains(u'{') || value.contains(u'}') || value.contains(u';'))
+                return QStringLiteral("--%1: '%2' is no selector").arg(QLatin1String(name), value);
             *into << value.trimmed();
         }
     }

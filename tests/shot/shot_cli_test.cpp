@@ -507,6 +507,9 @@ class ShotCliTest : public QObject {
         QTest::newRow("selector, nothing matches")
             << QStringList{"--selector", "#none"} << "wf.html" << 8 << QSize() << QStringList{}
             << QStringList{};
+        QTest::newRow("selector of an element that shows nothing")
+            << QStringList{"--selector", "#b", "--style", "#b{display:none}"} << "wf.html" << 8
+            << QSize() << QStringList{} << QStringList{};
         QTest::newRow("clip") << QStringList{"--clip", "10,90,50,20"} << "wf.html" << 0
                               << QSize(50, 20) << QStringList{"5,5,#ff0000", "5,15,#0000ff"}
                               << QStringList{};

@@ -207,6 +207,9 @@ class ShotOptionsTest : public QObject {
             << shoot("w=1920 h=1080 n=0 s=1 q=70 m=100000 t=30 j=2 b=", "p.webp");
         QTest::newRow("too wide for WebP") << QStringList{"--width", "16384", page, "p.webp"}
                                            << error("a WebP picture holds at most 16383");
+        QTest::newRow("a brace in a selector to hide")
+            << QStringList{"--hide", "p{color:red}", page, "p.png"}
+            << error("--hide: 'p{color:red}' is no selector");
         QTest::newRow("PDF pages for a picture")
             << QStringList{"--pdf-page", "letter", page, "p.png"}
             << error("--pdf-page: only a PDF has pages");
@@ -395,6 +398,12 @@ class ShotOptionsTest : public QObject {
         QTest::newRow("batch and jobs go")
             << QStringList{"--width", "800", "--batch", "l.txt", "--jobs", "3", "--hide", ".a"}
             << QStringList{"--width", "800", "--hide", ".a"};
+        QTest::newRow("values are no options")
+            << QStringList{"--hide", ".jobs", "--selector", "#batch", "--timeout", "10"}
+            << QStringList{"--hide", ".jobs", "--selector", "#batch", "--timeout", "10"};
+        QTest::newRow("style sheets and scripts are the run's")
+            << QStringList{"--style", "@a.css", "--script=x()", "--width", "800"}
+            << QStringList{"--width", "800"};
         QTest::newRow("with = and one dash")
             << QStringList{"--batch=l.txt", "-jobs", "2", "--json", "--shard", "1/2"}
             << QStringList{"--json"};

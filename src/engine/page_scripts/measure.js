@@ -188,6 +188,7 @@ function(selector) {
         const extra = el.scrollHeight - el.clientHeight;
         if (extra <= 0) return 'none';
         const height = el.getBoundingClientRect().height + extra;
+        if (!g.shellScroll) g.shellScroll = [el, el.scrollTop];
         el.scrollTop = 0;
         // From the element up, each box takes its content's height and shows it; a fixed
         // one stays where it stood but moves with the document.

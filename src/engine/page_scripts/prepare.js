@@ -48,10 +48,10 @@ function(color, size, still, userStyle) {
         const seen = new WeakSet();
         g.still = () => {
             for (const a of document.getAnimations()) {
-                if (seen.has(a)) continue;
+                // One not running yet is looked at again when it runs.
+                if (seen.has(a) || a.playState !== 'running') continue;
                 seen.add(a);
                 try {
-                    if (a.playState !== 'running') continue;
                     const timing = a.effect ? a.effect.getComputedTiming() : null;
                     if (timing && isFinite(timing.endTime)) {
                         a.finish();
@@ -100,7 +100,8 @@ function(color, size, still, userStyle) {
                 (el instanceof HTMLLinkElement && /stylesheet/i.test(el.rel));
             if (!shows) return;
             const r = el.getBoundingClientRect();
-            if (r.top + scrollY < g.taken) g.moved = true;
+            // What takes no room shows nothing, wherever it loads.
+            if (r.width > 0 && r.height > 0 && r.top + scrollY < g.taken) g.moved = true;
         };
         document.addEventListener('load', g.onLoad, true);
         // When the document last changed its size: a page that grows by steps is not done

@@ -1,4 +1,9 @@
 function() {
+    // A settle loop still running (a capture cut short) stops at its next step.
+    if (window.glimpaSettle) {
+        window.glimpaSettle.stopped = true;
+        delete window.glimpaSettle;
+    }
     const g = window.glimpaCapture;
     if (!g) return true;
     if (g.sizes) g.sizes.disconnect();
@@ -20,6 +25,7 @@ function() {
         } catch (e) {
         }
     }
+    if (g.shellScroll) g.shellScroll[0].scrollTop = g.shellScroll[1];
     delete window.glimpaCapture;
     scrollTo(g.scroll[0], g.scroll[1]);
     return true;
