@@ -119,8 +119,9 @@ class CookiesFileTest : public QObject {
         QTest::newRow("CR inside") << QByteArray("a.org\tFALSE\t/\tFALSE\t0\tn\tv\rw\n") << none
                                    << "line 1: a control character (U+000D) in the line";
         QTest::newRow("NUL in the value")
-            << QByteArray("a.org\tFALSE\t/\tFALSE\t0\tn\tv\0w\n", 31) << none
-            << "line 1: a control character (U+0000) in the line";
+            << QByteArray("a.org\tFALSE\t/\tFALSE\t0\tn\tv\0w\n",
+                          sizeof("a.org\tFALSE\t/\tFALSE\t0\tn\tv\0w\n") - 1)
+            << none << "line 1: a control character (U+0000) in the line";
         QTest::newRow("delete in the name") << QByteArray("a.org\tFALSE\t/\tFALSE\t0\tn\x7f\tv\n")
                                             << none << "line 1: a control character (U+007F)";
         QTest::newRow("a bad line after good ones")
