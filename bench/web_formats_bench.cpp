@@ -110,7 +110,7 @@ int main(int argc, char* argv[]) {
     std::printf("PNG\n");
     Line("ours", png, file("ours.png"));
     std::printf("WebP lossless\n");
-    Line("ours (preset 1)", webpLossless, file("ours.webp"));
+    Line("ours (level 7)", webpLossless, file("ours.webp"));
     Line("cwebp -lossless", cwebpLossless, file("cwebp-lossless.webp"));
     Line("cwebp -lossless -z 1", cwebpFast, file("cwebp-z1.webp"));
     std::printf("WebP quality 80\n");

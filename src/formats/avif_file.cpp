@@ -7,6 +7,16 @@
 #include <memory>
 
 std::optional<QByteArray> EncodeAvif(const QImage& picture, int quality, QString* why) {
+    if (picture.height() > kAvifLargestRows || picture.width() > kAvifLargestColumns ||
+        qint64(picture.width()) * picture.height() > kAvifLargestPixels) {
+        *why = QStringLiteral(
+                   "an AVIF picture that decoders open is at most %1 x %2 pixels, "
+                   "%3 in all")
+                   .arg(kAvifLargestColumns)
+                   .arg(kAvifLargestRows)
+                   .arg(kAvifLargestPixels);
+        return std::nullopt;
+    }
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     std::unique_ptr<avifImage, decltype(&avifImageDestroy)> image(
         avifImageCreate(rgb.width(), rgb.height(), 8, AVIF_PIXEL_FORMAT_YUV444), avifImageDestroy);

@@ -88,8 +88,7 @@ qint64 MostPictureRows(PictureFormat format, int width) {
         case PictureFormat::Webp:
             return kWebpLargestSide;
         case PictureFormat::Avif:
-            // What decoders open by default: 32,768 a side and 16,384² pixels in all.
-            return std::min<qint64>(32768, 16384LL * 16384 / std::max(1, width));
+            return std::min<qint64>(kAvifLargestRows, kAvifLargestPixels / std::max(1, width));
         case PictureFormat::Bmp: {
             // 24 bits a pixel, rows padded to 4 bytes, after a 54-byte header.
             const qint64 row = (static_cast<qint64>(std::max(1, width)) * 3 + 3) / 4 * 4;
@@ -137,5 +136,5 @@ Outcome WritePictureFile(const QImage& picture, const QString& path, PictureForm
 
 qint64 MostPictureColumns(PictureFormat format) {
     if (format == PictureFormat::Webp) return kWebpLargestSide;
-    return format == PictureFormat::Avif ? 32768 : 65535;
+    return format == PictureFormat::Avif ? kAvifLargestColumns : 65535;
 }

@@ -28,8 +28,8 @@ The view and the picture:
   --screens N      N screens from the top (fractions allowed); default: the whole
                    page
   --max-height PX  the tallest picture it makes, in picture pixels, up to 1000000
-                   (default 100000; less for JPEG, 65500, GIF and AVIF, 65535, and
-                   WebP, 16383); an endless page stops there
+                   (default 100000; less for JPEG, 65500, GIF, 65535, WebP, 16383,
+                   and AVIF, 8704); an endless page stops there
   --max-width PX   a page wider than --width is laid out and taken as wide as it
                    is, up to this many CSS pixels (default and most: 16384 / scale);
                    a wider one is cut there

@@ -131,6 +131,36 @@ class WebpAvifTest : public QObject {
         QTest::newRow("16384 wide") << QSize(16384, 2) << false;
         QTest::newRow("16384 tall") << QSize(2, 16384) << false;
     }
+
+    // AVIF within what decoders open: the tallest written and read back, one row more
+    // refused with the reason and the file there kept.
+    void avifLimits_data() {
+        QTest::addColumn<QSize>("size");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("8704 tall") << QSize(16, 8704) << true;
+        QTest::newRow("8705 tall") << QSize(16, 8705) << false;
+        QTest::newRow("16385 wide") << QSize(16385, 16) << false;
+    }
+    void avifLimits() {
+        QFETCH(QSize, size);
+        QFETCH(bool, written);
+        QCOMPARE(MostPictureRows(PictureFormat::Avif, 16), qint64(8704));
+        const QString path = dir_.filePath(QStringLiteral("limit.avif"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        old.write("the old picture");
+        old.close();
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        const Outcome outcome = WritePictureFile(picture, path, PictureFormat::Avif);
+        QCOMPARE(bool(outcome), written);
+        if (written) {
+            QCOMPARE(DecodeAvif(Bytes(path)).size(), size);
+        } else {
+            QVERIFY2(outcome.reason.contains(QLatin1String("8704")), qPrintable(outcome.reason));
+            QCOMPARE(Bytes(path), QByteArray("the old picture"));
+        }
+    }
     void webpLimits() {
         QFETCH(QSize, size);
         QFETCH(bool, written);
