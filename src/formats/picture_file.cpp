@@ -1,6 +1,7 @@
 #include "formats/picture_file.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "files/replace_file.h"
 #include "formats/avif_file.h"
@@ -132,6 +133,14 @@ Outcome WritePictureFile(const QImage& picture, const QString& path, PictureForm
             break;
     }
     return Outcome::Failed(QStringLiteral("no writer for this format"));
+}
+
+qint64 MostPicturePixels(PictureFormat format) {
+    if (format == PictureFormat::Avif) return kAvifLargestPixels;
+    // Three bytes a pixel and up to three of padding a row: a little under a third of
+    // the 32-bit size.
+    if (format == PictureFormat::Bmp) return (0xffffffffLL - 54) / 4;
+    return std::numeric_limits<qint64>::max();
 }
 
 qint64 MostPictureColumns(PictureFormat format) {

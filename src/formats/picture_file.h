@@ -31,6 +31,10 @@ struct JpegChoice {
     bool qualityGiven = false;
 };
 
+// The most pixels a picture may have in `format`: AVIF's 35,651,584, what keeps a BMP
+// within its 32-bit size, no bound of their own in the others.
+qint64 MostPicturePixels(PictureFormat format);
+
 // The most columns a picture may have in `format`: 16,383 in WebP, more than any
 // picture here in the others.
 qint64 MostPictureColumns(PictureFormat format);

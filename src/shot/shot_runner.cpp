@@ -152,6 +152,9 @@ void ShotRunner::Dispatch() {
         request.address = pages_[page].address;
         // The format's own limit acts as --max-height does, known before the load.
         request.maxHeight = static_cast<int>(std::min<qint64>(request.maxHeight, FormatRows(page)));
+        // Its pixels in all (AVIF's, BMP's) as the memory does.
+        const qint64 pixels = MostPicturePixels(pages_[page].format);
+        request.maxPixels = request.maxPixels > 0 ? std::min(request.maxPixels, pixels) : pixels;
         // And its widest picture (WebP's 16,383) as --max-width does.
         const int columns =
             static_cast<int>(MostPictureColumns(pages_[page].format) / request.scale);
@@ -168,8 +171,8 @@ void ShotRunner::Dispatch() {
 
 qint64 ShotRunner::FormatRows(size_t page) const {
     const ShotRequest& q = pages_[page].request;
-    const int widest = static_cast<int>(std::ceil(std::max(q.width, q.maxWidth) * q.scale));
-    return MostPictureRows(pages_[page].format, widest);
+    // At the view's width: a wider page is bounded by the format's pixels in all.
+    return MostPictureRows(pages_[page].format, static_cast<int>(std::ceil(q.width * q.scale)));
 }
 
 void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
@@ -242,8 +245,10 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
         case ShotStatus::CutAtMaxHeight: {
             const qint64 rows = FormatRows(page);
             QString why;
-            if (rows <= records_[page].size.height())
-                why = QStringLiteral(", the most a %1 picture holds")
+            const QSize size = records_[page].size;
+            const qint64 pixels = MostPicturePixels(target.format);
+            if (rows <= size.height() || qint64(size.width()) * (size.height() + 1) > pixels)
+                why = QStringLiteral(", the most the %1 format holds")
                           .arg(PictureFormatName(target.format));
             else if (target.heightFromMemory ||
                      records_[page].size.height() < target.request.maxHeight)

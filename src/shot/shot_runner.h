@@ -56,7 +56,7 @@ class ShotRunner : public QObject {
     void Dispatch();
     Engine* IdleEngine();
     void Captured(Engine& engine, const ShotResult& result);
-    // The most rows the output's format holds at the widest picture of the run.
+    // The most rows the output's format holds at the view's width.
     qint64 FormatRows(size_t page) const;
     void PrintRecord(size_t page, ShotExit exit);
     void Written(size_t page, const ShotResult& report, const Outcome& written);

@@ -484,7 +484,7 @@ class ShotCliTest : public QObject {
         QCOMPARE(run.status, 5);
         const QStringList said = Said(run.err);
         QCOMPARE(said.size(), 1);
-        QVERIFY2(said[0].contains("taller than 65500 px, the most a JPEG picture holds"),
+        QVERIFY2(said[0].contains("taller than 65500 px, the most the JPEG format holds"),
                  qPrintable(said[0]));
         QCOMPARE(QImageReader(Path("tall.jpg")).size(), QSize(64, 65500));
     }
@@ -669,6 +669,21 @@ class ShotCliTest : public QObject {
         const QString text = pdf.getAllText(0).text();
         QVERIFY2(text.contains(QLatin1String("Printed words 12345")), qPrintable(text));
         QVERIFY(!text.contains(QLatin1String("hidden words")));
+    }
+
+    // AVIF's rows are what decoders open, and say so; a wide page is bounded by its pixels.
+    void avifLimitKnownBeforeLoading() {
+        Write("tall-avif.html",
+              "<!doctype html><html><body style='margin:0'>"
+              "<div style='height:9000px;background:#5a5a5a'></div></body></html>");
+        const Run run = Shot(
+            {"--width", "64", "--height", "200", server_->Address("tall-avif.html"), "tall.avif"});
+        QCOMPARE(run.status, 5);
+        const QStringList said = Said(run.err);
+        QCOMPARE(said.size(), 1);
+        QVERIFY2(said[0].contains("taller than 8704 px, the most the AVIF format holds"),
+                 qPrintable(said[0]));
+        QCOMPARE(Bytes(Path("tall.avif")).mid(8, 4), QByteArray("avif"));
     }
 
     // The web's own picture formats, by the output's ending.
