@@ -22,6 +22,7 @@
 #include "formats/bitmap_file.h"
 #include "formats/gif_file.h"
 #include "formats/jpeg_library.h"
+#include "interleaved_runs.h"
 
 namespace {
 
@@ -118,40 +119,6 @@ double Psnr(const QImage& a, const QImage& b) {
 }
 
 // Wall times of one contender over the runs, in milliseconds.
-struct Timings {
-    std::vector<double> ms;
-    bool failed = false;
-    double Best() const { return ms.empty() ? -1 : *std::min_element(ms.begin(), ms.end()); }
-    double Median() const {
-        if (ms.empty()) return -1;
-        std::vector<double> sorted = ms;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
-
-// Runs every contender once per round, round after round, so that a passing load on
-// the machine falls on all of them alike.
-void Interleave(int runs, const std::vector<std::pair<Timings*, std::function<bool()>>>& work) {
-    for (int i = 0; i < runs; ++i)
-        for (const auto& [timings, job] : work) {
-            if (timings->failed) continue;
-            QElapsedTimer timer;
-            timer.start();
-            if (!job()) {
-                timings->failed = true;
-                continue;
-            }
-            timings->ms.push_back(timer.nsecsElapsed() / 1e6);
-        }
-}
-
-bool Run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
 
 QImage Read(const QString& path) {
     return QImageReader(path).read();
@@ -196,8 +163,8 @@ int main(int argc, char* argv[]) {
     };
     const auto cjpeg = [&](QStringList options, const char* out) {
         return [&, options, out] {
-            return Run("cjpeg", options + QStringList{"-quality", "85", "-outfile", file(out),
-                                                      file("in.bmp")});
+            return RunTool("cjpeg", options + QStringList{"-quality", "85", "-outfile", file(out),
+                                                          file("in.bmp")});
         };
     };
     for (int progressive : {0, 1}) {
@@ -225,7 +192,7 @@ int main(int argc, char* argv[]) {
         Interleave(
             runs, {{&ours, [&] { return WriteGifFromBitmap(file("in.bmp"), file("ours.gif")).ok; }},
                    {&im, [&] {
-                        return Run(convert, {file("in.bmp"), file("im.gif")});
+                        return RunTool(convert, {file("in.bmp"), file("im.gif")});
                     }}});
         std::printf("GIF\n");
         std::printf("  ours            %7.1f / %7.1f ms  %6.0f KiB  PSNR %.2f dB\n", ours.Best(),
@@ -244,7 +211,7 @@ int main(int argc, char* argv[]) {
         Interleave(runs,
                    {{&ours, [&] { return writer.PictureBoxToFile(source, file("ours.png"), 85); }},
                     {&im, [&] {
-                         return Run(convert, {file("in.bmp"), file("im.png")});
+                         return RunTool(convert, {file("in.bmp"), file("im.png")});
                      }}});
         std::printf("PNG\n");
         std::printf("  ours            %7.1f / %7.1f ms  %6.0f KiB  exact %s\n", ours.Best(),

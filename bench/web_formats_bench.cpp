@@ -14,41 +14,9 @@
 #include <vector>
 
 #include "formats/picture_file.h"
+#include "interleaved_runs.h"
 
 namespace {
-
-struct Timings {
-    std::vector<double> ms;
-    bool failed = false;
-    double Best() const { return ms.empty() ? -1 : *std::min_element(ms.begin(), ms.end()); }
-    double Median() const {
-        if (ms.empty()) return -1;
-        std::vector<double> sorted = ms;
-        std::sort(sorted.begin(), sorted.end());
-        return sorted[sorted.size() / 2];
-    }
-};
-
-void Interleave(int runs, const std::vector<std::pair<Timings*, std::function<bool()>>>& work) {
-    for (int i = 0; i < runs; ++i)
-        for (const auto& [timings, job] : work) {
-            if (timings->failed) continue;
-            QElapsedTimer timer;
-            timer.start();
-            if (!job()) {
-                timings->failed = true;
-                continue;
-            }
-            timings->ms.push_back(timer.nsecsElapsed() / 1e6);
-        }
-}
-
-bool Run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.start(program, args);
-    return process.waitForFinished(-1) && process.exitStatus() == QProcess::NormalExit &&
-           process.exitCode() == 0;
-}
 
 double Kib(const QString& path) {
     return QFileInfo(path).size() / 1024.0;
@@ -95,7 +63,7 @@ int main(int argc, char* argv[]) {
         };
     };
     const auto tool = [&](const char* program, QStringList args) {
-        return [program, args] { return Run(QLatin1String(program), args); };
+        return [program, args] { return RunTool(QLatin1String(program), args); };
     };
     Timings png, webpLossless, cwebpLossless, cwebpFast, webp80, cwebp80, avif, avifenc;
     // The quantizer our AVIF writer takes for quality 60: (100 - 60) * 63 / 99.

@@ -10,6 +10,7 @@
 #include "files/program_folder.h"
 #include "support/capture_http_server.h"
 #include "support/capture_pages.h"
+#include "support/shoot_and_wait.h"
 #include "support/test_main.h"
 
 using namespace capturepages;
@@ -66,16 +67,6 @@ class CaptureEngineTest : public QObject {
   private:
     QWebEngineProfile* profile_ = nullptr;
 
-    static ShotResult Shoot(CaptureEngine& engine, const ShotRequest& request) {
-        ShotResult result = ShotResult::Of(ShotStatus::Busy, {}, QStringLiteral("no answer"));
-        QSignalSpy finished(&engine, &CaptureEngine::Finished);
-        QObject::connect(&engine, &CaptureEngine::Finished, &engine,
-                         [&](const ShotResult& r) { result = r; });
-        engine.Shoot(request);
-        if (!finished.wait(120000)) return result;
-        return result;
-    }
-
     static ShotRequest Request(const QString& address, int width, int screen, double screens) {
         ShotRequest request;
         request.address = QUrl(address);
@@ -117,7 +108,7 @@ class CaptureEngineTest : public QObject {
         QList<int> progress;
         connect(&engine, &CaptureEngine::Progress, this,
                 [&](int done, int total) { progress << done << total; });
-        const ShotResult result = Shoot(engine, Request(page, width, screen, screens));
+        const ShotResult result = ShootAndWait(engine, Request(page, width, screen, screens));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.size(), QSize(width, pictureRows));
         QCOMPARE(FirstWrongRow(result.picture, 0, pictureRows, BandColor), -1);
@@ -139,7 +130,7 @@ class CaptureEngineTest : public QObject {
         CaptureEngine engine(profile_);
         const QString page =
             WritePage(QStringLiteral("top%1.html").arg(rows), Bands(rows, 0, 40, 100, 30));
-        const ShotResult result = Shoot(engine, Request(page, 1280, 800, 0));
+        const ShotResult result = ShootAndWait(engine, Request(page, 1280, 800, 0));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.size(), QSize(1280, rows));
         const auto expected = [](int y) {
@@ -168,7 +159,7 @@ class CaptureEngineTest : public QObject {
                            "'bar').classList.toggle('pinned', scrollY > 0));</script>"
                            "</body></html>")
                 .arg(HeaderColor().name(), BandColor(0).name(), BandDivs(rows)));
-        const ShotResult result = Shoot(engine, Request(page, 1024, 700, 0));
+        const ShotResult result = ShootAndWait(engine, Request(page, 1024, 700, 0));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.size(), QSize(1024, 700 + rows));
         const auto expected = [](int y) {
@@ -235,7 +226,7 @@ class CaptureEngineTest : public QObject {
         };
         for (const double screens : {0.0, 3.0}) {
             CaptureEngine engine(profile_);
-            const ShotResult result = Shoot(engine, Request(address, 1024, screen, screens));
+            const ShotResult result = ShootAndWait(engine, Request(address, 1024, screen, screens));
             QCOMPARE(int(result.status), int(ShotStatus::Ok));
             const int rows = screens > 0 ? 3 * screen : screen + content;
             QCOMPARE(result.picture.size(), QSize(1024, rows));
@@ -296,7 +287,7 @@ class CaptureEngineTest : public QObject {
         html += BandDivs(content);
         WritePage(QStringLiteral("styled-%1.html").arg(where), html + "</body></html>");
         CaptureEngine engine(profile_);
-        const ShotResult result = Shoot(
+        const ShotResult result = ShootAndWait(
             engine,
             Request(server.Address(QStringLiteral("styled-%1.html").arg(where)), 800, screen, 0));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
@@ -340,8 +331,8 @@ class CaptureEngineTest : public QObject {
         html += BandDivs(content);
         WritePage(QStringLiteral("bars.html"), html + "</body></html>");
         CaptureEngine engine(profile_);
-        const ShotResult result =
-            Shoot(engine, Request(server.Address(QStringLiteral("bars.html")), 800, screen, 3));
+        const ShotResult result = ShootAndWait(
+            engine, Request(server.Address(QStringLiteral("bars.html")), 800, screen, 3));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.size(), QSize(800, content));
         // A body that scrolls itself is unrolled as an app's shell is: all of it shows.
@@ -369,7 +360,7 @@ class CaptureEngineTest : public QObject {
         const QString page = WritePage(QStringLiteral("small.html"), Bands(rows, pageWidth));
         ShotRequest request = Request(page, 1280, 800, 0);
         request.scale = scale;
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.size(), picture);
         const auto expected = [&](int y) {
@@ -405,9 +396,9 @@ class CaptureEngineTest : public QObject {
         WritePage(QStringLiteral("lazy%1.html").arg(screensDown), html);
         FolderServer server(AppPath(), 300);
         CaptureEngine engine(profile_);
-        const ShotResult result =
-            Shoot(engine, Request(server.Address(QStringLiteral("lazy%1.html").arg(screensDown)),
-                                  1024, screen, 0));
+        const ShotResult result = ShootAndWait(
+            engine, Request(server.Address(QStringLiteral("lazy%1.html").arg(screensDown)), 1024,
+                            screen, 0));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.height(), (screensDown + 2) * screen);
         const QImage shown = result.picture.copy(place);
@@ -441,9 +432,9 @@ class CaptureEngineTest : public QObject {
         FolderServer server(AppPath(), 0);
         WritePage(QStringLiteral("watch%1.html").arg(top), html);
         CaptureEngine engine(profile_);
-        const ShotResult result =
-            Shoot(engine,
-                  Request(server.Address(QStringLiteral("watch%1.html").arg(top)), 800, screen, 0));
+        const ShotResult result = ShootAndWait(
+            engine,
+            Request(server.Address(QStringLiteral("watch%1.html").arg(top)), 800, screen, 0));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.height(), top + 2 * screen);
         QCOMPARE(FirstWrongRow(result.picture, 0, result.picture.height(),
@@ -475,7 +466,7 @@ class CaptureEngineTest : public QObject {
         CaptureEngine engine(profile_);
         ShotRequest request = Request(server.Address(QStringLiteral("never.html")), 800, screen, 0);
         request.timeout = std::chrono::milliseconds(3000);
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), int(ShotStatus::NotSettled));
         QCOMPARE(result.picture.height(), 3 * screen);
         QCOMPARE(FirstWrongRow(result.picture, 0, place.top(), BandColor), -1);
@@ -497,8 +488,8 @@ class CaptureEngineTest : public QObject {
         FolderServer server(AppPath(), 0);
         WritePage(QStringLiteral("late.html"), html);
         CaptureEngine engine(profile_);
-        const ShotResult result =
-            Shoot(engine, Request(server.Address(QStringLiteral("late.html")), 1024, 600, 0));
+        const ShotResult result = ShootAndWait(
+            engine, Request(server.Address(QStringLiteral("late.html")), 1024, 600, 0));
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(result.picture.height(), 1400);
         QCOMPARE(
@@ -527,7 +518,7 @@ class CaptureEngineTest : public QObject {
         CaptureEngine engine(profile_);
         ShotRequest request = Request(address, 1024, 768, 0);
         request.maxHeight = maxHeight;
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), status);
         QCOMPARE(result.picture.height(), rows);
         if (rows) QCOMPARE(FirstWrongRow(result.picture, 0, rows, BandColor), -1);

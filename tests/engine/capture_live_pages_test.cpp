@@ -2,7 +2,6 @@
 // pictures, animations, pages wider than the view, app shells, servers' errors. Each
 // picture is either the page as it stands, checked pixel by pixel, or a clear failure.
 #include <QElapsedTimer>
-#include <QSignalSpy>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -12,6 +11,7 @@
 #include "files/program_folder.h"
 #include "support/capture_http_server.h"
 #include "support/capture_pages.h"
+#include "support/shoot_and_wait.h"
 #include "support/test_main.h"
 
 using namespace capturepages;
@@ -47,16 +47,6 @@ class CaptureLivePagesTest : public QObject {
   private:
     QWebEngineProfile* profile_ = nullptr;
 
-    static ShotResult Shoot(CaptureEngine& engine, const ShotRequest& request) {
-        ShotResult result = ShotResult::Of(ShotStatus::Busy, {}, QStringLiteral("no answer"));
-        QSignalSpy finished(&engine, &CaptureEngine::Finished);
-        QObject::connect(&engine, &CaptureEngine::Finished, &engine,
-                         [&](const ShotResult& r) { result = r; });
-        engine.Shoot(request);
-        finished.wait(120000);
-        return result;
-    }
-
     static ShotRequest Request(const QString& address, int width = 800, int screen = 600) {
         ShotRequest request;
         request.address = QUrl(address);
@@ -80,7 +70,7 @@ class CaptureLivePagesTest : public QObject {
         CaptureEngine engine(profile_);
         QElapsedTimer clock;
         clock.start();
-        const ShotResult result = Shoot(engine, Request(page));
+        const ShotResult result = ShootAndWait(engine, Request(page));
         QVERIFY(clock.elapsed() < 10000);
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QCOMPARE(FirstWrongRow(result.picture, 0, 600, [](int) { return kBlue; }), -1);
@@ -100,12 +90,12 @@ class CaptureLivePagesTest : public QObject {
                            "addEventListener('resize', () => { if (innerHeight > 3000) "
                            "location.replace('elsewhere.html'); });</script></body></html>"));
         CaptureEngine engine(profile_);
-        const ShotResult result = Shoot(engine, Request(page));
+        const ShotResult result = ShootAndWait(engine, Request(page));
         QCOMPARE(int(result.status), int(ShotStatus::LoadFailed));
         QVERIFY(result.picture.isNull());
         QVERIFY2(result.detail.contains(QLatin1String("elsewhere.html")),
                  qPrintable(result.detail));
-        const ShotResult next = Shoot(engine, Request(elsewhere));
+        const ShotResult next = ShootAndWait(engine, Request(elsewhere));
         QCOMPARE(int(next.status), int(ShotStatus::Ok));
         QCOMPARE(
             FirstWrongRow(next.picture, 0, 200, [](int y) { return BandColor(y < 100 ? 0 : 40); }),
@@ -125,7 +115,7 @@ class CaptureLivePagesTest : public QObject {
         CaptureEngine engine(profile_);
         ShotRequest request = Request(page);
         request.maxHeight = 30000;
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), int(ShotStatus::CutAtMaxHeight));
         QCOMPARE(result.picture.height(), 30000);
         QCOMPARE(FirstWrongRow(result.picture, 0, 30000,
@@ -150,7 +140,7 @@ class CaptureLivePagesTest : public QObject {
             FolderServer server(AppPath(), delay);
             CaptureEngine engine(profile_);
             const ShotResult result =
-                Shoot(engine, Request(server.Address(QStringLiteral("late.html"))));
+                ShootAndWait(engine, Request(server.Address(QStringLiteral("late.html"))));
             QVERIFY2(result.status == ShotStatus::Ok || result.status == ShotStatus::NotSettled,
                      qPrintable(result.detail));
             const QImage& p = result.picture;
@@ -187,7 +177,7 @@ class CaptureLivePagesTest : public QObject {
         CaptureEngine engine(profile_);
         ShotRequest request = Request(page);
         request.stillMotion = still;
-        const ShotResult first = Shoot(engine, request);
+        const ShotResult first = ShootAndWait(engine, request);
         QCOMPARE(int(first.status), int(ShotStatus::Ok));
         if (!still) {
             QVERIFY(PixelAt(first.picture, 10, 10) != kBlue);
@@ -198,7 +188,7 @@ class CaptureLivePagesTest : public QObject {
             -1);
         QCOMPARE(PixelAt(first.picture, 50, 300), kGreen);
         QCOMPARE(PixelAt(first.picture, 150, 300), QColor(Qt::white));
-        const ShotResult second = Shoot(engine, request);
+        const ShotResult second = ShootAndWait(engine, request);
         QCOMPARE(second.picture, first.picture);
     }
 
@@ -222,7 +212,7 @@ class CaptureLivePagesTest : public QObject {
         request.timeout = std::chrono::milliseconds(20000);
         QElapsedTimer clock;
         clock.start();
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), int(ShotStatus::Ok));
         QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
         // Where the browser gave the scale too late even after the loads again, the
@@ -264,7 +254,7 @@ class CaptureLivePagesTest : public QObject {
         CaptureEngine engine(profile_);
         ShotRequest request = Request(page);
         request.maxWidth = maxWidth;
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), status);
         QCOMPARE(result.picture.size(), QSize(pictureWidth, 600));
         for (int x = 50; x < pictureWidth; x += 100)
@@ -308,7 +298,7 @@ class CaptureLivePagesTest : public QObject {
         CaptureEngine engine(profile_);
         ShotRequest request = Request(page);
         request.scrollElement = selector;
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QCOMPARE(int(result.status), status);
         if (status != int(ShotStatus::Ok)) {
             QVERIFY(result.detail.contains(selector));
@@ -345,7 +335,7 @@ class CaptureLivePagesTest : public QObject {
         QFile::remove(AppFile(QStringLiteral("status404-none.html")));
         FolderServer server(AppPath(), 0);
         CaptureEngine engine(profile_);
-        const ShotResult result = Shoot(engine, Request(server.Address(name)));
+        const ShotResult result = ShootAndWait(engine, Request(server.Address(name)));
         QCOMPARE(int(result.status), status);
         QCOMPARE(result.httpStatus, http);
         if (http) QCOMPARE(result.httpText, said);
@@ -364,7 +354,7 @@ class CaptureLivePagesTest : public QObject {
         closed.close();
         CaptureEngine engine(profile_);
         const ShotResult result =
-            Shoot(engine, Request(QStringLiteral("http://127.0.0.1:%1/").arg(port)));
+            ShootAndWait(engine, Request(QStringLiteral("http://127.0.0.1:%1/").arg(port)));
         QCOMPARE(int(result.status), int(ShotStatus::LoadFailed));
         QVERIFY2(result.detail.contains(QLatin1String("refused")), qPrintable(result.detail));
     }
@@ -394,7 +384,7 @@ class CaptureLivePagesTest : public QObject {
         request.timeout = std::chrono::milliseconds(3000);
         QElapsedTimer clock;
         clock.start();
-        const ShotResult result = Shoot(engine, request);
+        const ShotResult result = ShootAndWait(engine, request);
         QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(int(result.status), status);
         QVERIFY(!result.detail.isEmpty());
@@ -409,7 +399,7 @@ class CaptureLivePagesTest : public QObject {
                            "if (gl) { gl.clearColor(0, 1, 0, 1); gl.clear(gl.COLOR_BUFFER_BIT); }"
                            "</script></body></html>"));
         CaptureEngine engine(profile_);
-        const ShotResult result = Shoot(engine, Request(page));
+        const ShotResult result = ShootAndWait(engine, Request(page));
         if (result.status == ShotStatus::Ok) {
             // Where the browser draws WebGL, the canvas shows what was drawn.
             QCOMPARE(PixelAt(result.picture, 10, 10), kGreen);
@@ -433,8 +423,8 @@ class CaptureLivePagesTest : public QObject {
                            "%1</body></html>")
                 .arg(text));
         CaptureEngine engine(profile_);
-        const ShotResult shorter = Shoot(engine, Request(page, 1024, 600));
-        const ShotResult taller = Shoot(engine, Request(page, 1024, 900));
+        const ShotResult shorter = ShootAndWait(engine, Request(page, 1024, 600));
+        const ShotResult taller = ShootAndWait(engine, Request(page, 1024, 900));
         QCOMPARE(int(shorter.status), int(ShotStatus::Ok));
         QCOMPARE(int(taller.status), int(ShotStatus::Ok));
         QVERIFY(shorter.picture.height() > 9000);

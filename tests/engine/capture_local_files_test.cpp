@@ -2,7 +2,6 @@
 // own image loads, but its scripts read no other local file into the picture, whichever
 // way they try.
 #include <QImage>
-#include <QSignalSpy>
 #include <QTest>
 #include <QWebEngineProfile>
 #include <QWebEngineView>
@@ -10,6 +9,7 @@
 #include "engine/capture_engine.h"
 #include "files/program_folder.h"
 #include "support/capture_pages.h"
+#include "support/shoot_and_wait.h"
 #include "support/test_main.h"
 
 using namespace capturepages;
@@ -75,12 +75,7 @@ class CaptureLocalFilesTest : public QObject {
         request.width = 400;
         request.screenHeight = 300;
         request.screens = 1;
-        ShotResult result = ShotResult::Of(ShotStatus::Busy, {}, QStringLiteral("no answer"));
-        QSignalSpy finished(&engine, &CaptureEngine::Finished);
-        connect(&engine, &CaptureEngine::Finished, this, [&](const ShotResult& r) { result = r; });
-        engine.Shoot(request);
-        finished.wait(120000);
-        return result;
+        return ShootAndWait(engine, request);
     }
 
   private Q_SLOTS:
