@@ -264,24 +264,8 @@ class CookiesFileTest : public QObject {
         QTemporaryDir dir;
         const QString fifo = dir.filePath("pipe");
         QVERIFY(testsupport::MakeSpecial(fifo, testsupport::Special::Fifo));
-        std::thread writer([&] {
-            // Gives up when no reader comes, so that a failing test ends.
-            for (int tries = 0; tries < 1000; ++tries) {
-                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-                if (fd < 0) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    continue;
-                }
-                ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-                for (qsizetype at = 0; at < bytes.size();) {
-                    const ssize_t wrote = ::write(fd, bytes.constData() + at, bytes.size() - at);
-                    if (wrote <= 0) break;
-                    at += wrote;
-                }
-                ::close(fd);
-                return;
-            }
-        });
+        bool wrote = false;
+        std::thread writer = testsupport::FeedFifo(fifo, bytes, &wrote);
         const CookiesList list = ReadCookiesFile(fifo);
         writer.join();
         QCOMPARE(list.error, error);

@@ -16,6 +16,7 @@
 #include "shot/shot_exit.h"
 #include "shot/shot_help.h"
 #include "shot/shot_options.h"
+#include "support/special_files.h"
 
 Q_DECLARE_METATYPE(ShotExit)
 
@@ -551,20 +552,8 @@ class ShotOptionsTest : public QObject {
         const QString fifo = dir.filePath("pipe");
         QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
         bool wrote = false;
-        std::thread writer([&] {
-            // Never waits without end: it gives up when no reader comes.
-            for (int tries = 0; tries < 1000; ++tries) {
-                const int fd = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK);
-                if (fd < 0) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    continue;
-                }
-                const char line[] = "https://a.org/ a.png\n";
-                wrote = ::write(fd, line, sizeof line - 1) == ssize_t(sizeof line - 1);
-                ::close(fd);
-                return;
-            }
-        });
+        std::thread writer =
+            testsupport::FeedFifo(fifo, QByteArray("https://a.org/ a.png\n"), &wrote);
         const BatchList piped = ReadBatchFile(fifo, dir.path());
         writer.join();
         QVERIFY(wrote);

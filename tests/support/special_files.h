@@ -144,4 +144,30 @@ class CLocale {
     QByteArray oldEnv_;
 };
 
+// Writes `bytes` into the FIFO at `path` once a reader has opened it, on a thread of its
+// own that the caller joins; `wrote` tells whether all of them went. Never waits without
+// end: with no reader for ten seconds it gives up, so that a failing test ends.
+inline std::thread FeedFifo(const QString& path, QByteArray bytes, bool* wrote) {
+    return std::thread([path, bytes, wrote] {
+        *wrote = false;
+        for (int tries = 0; tries < 1000; ++tries) {
+            const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK);
+            if (fd < 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                continue;
+            }
+            ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+            qsizetype at = 0;
+            while (at < bytes.size()) {
+                const ssize_t n = ::write(fd, bytes.constData() + at, bytes.size() - at);
+                if (n <= 0) break;
+                at += n;
+            }
+            *wrote = at == bytes.size();
+            ::close(fd);
+            return;
+        }
+    });
+}
+
 }  // namespace testsupport
