@@ -12,20 +12,22 @@ failures = []
 
 with open(f"{root}/deploy/glimpa-shot-job.yaml") as f:
     job = yaml.safe_load(f)
-spec = job["spec"]
-container = spec["template"]["spec"]["containers"][0]
+# Kubernetes names the body of a Job and of its pod template the same way.
+body = job.get("spec", {})
+pod = body["template"].get("spec", {})
+container = pod["containers"][0]
 command = " ".join(container.get("command", []) + container.get("args", []))
-n = spec["completions"]
+n = body["completions"]
 checks = {
     "a Job of batch/v1": job["apiVersion"] == "batch/v1" and job["kind"] == "Job",
-    "indexed": spec.get("completionMode") == "Indexed",
+    "indexed": body.get("completionMode") == "Indexed",
     "the shard from the completion index":
         re.search(r"--shard \$\(\(JOB_COMPLETION_INDEX \+ 1\)\)/(\d+)", command) is not None,
     "N shards for N completions":
         int(re.search(r"/(\d+)\s", command + " ").group(1)) == n,
     "a batch": "--batch " in command,
     "JSON records": "--json" in command,
-    "not as root": spec["template"]["spec"]["securityContext"].get("runAsNonRoot") is True,
+    "not as root": pod["securityContext"].get("runAsNonRoot") is True,
 }
 with open(f"{root}/deploy/Containerfile") as f:
     recipe = f.read()
