@@ -24,9 +24,6 @@
 
 namespace {
 
-// Our scripts run apart from the page's own, so neither can disturb the other's names.
-constexpr quint32 kWorld = QWebEngineScript::ApplicationWorld;
-
 // The most pixels the engine renders at once: 8,192 rows of a 1920-wide view. Chromium's
 // software renderer draws a 1920-wide view of 24,000 rows whole but leaves all below the
 // first screen of a 28,000-row one blank; and the browser and the view keep several
@@ -156,6 +153,7 @@ struct CaptureEngine::Run {
 
 CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
     : QObject(parent), ownView_(std::make_unique<QWebEngineView>()) {
+    static_assert(kOurWorld == QWebEngineScript::ApplicationWorld);
     ownView_->setPage(new CapturePage(profile, ownView_.get()));
     // The view renders as if shown, without a window on any screen.
     ownView_->setAttribute(Qt::WA_DontShowOnScreen);
@@ -188,7 +186,7 @@ void CaptureEngine::Watch() {
     if (view_->page()->scripts().find(QStringLiteral("glimpa-first-sight")).isEmpty()) {
         QWebEngineScript sight;
         sight.setName(QStringLiteral("glimpa-first-sight"));
-        sight.setWorldId(kWorld);
+        sight.setWorldId(kOurWorld);
         sight.setInjectionPoint(QWebEngineScript::DocumentCreation);
         sight.setRunsOnSubFrames(false);
         sight.setSourceCode(
@@ -233,7 +231,7 @@ void CaptureEngine::Watch() {
 
 CaptureEngine::~CaptureEngine() {
     // A shot cut short still gives the page back.
-    if (run_ && view_) view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
+    if (run_ && view_) view_->page()->runJavaScript(pagescripts::Restore(), kOurWorld);
     if (page_) page_->SetCapturing(false);
 }
 
@@ -301,26 +299,30 @@ void CaptureEngine::After(int ms, void (CaptureEngine::*step)()) {
     });
 }
 
-void CaptureEngine::Script(const QString& script, std::function<void(const QVariant&)> then) {
+void CaptureEngine::Script(const QString& script, std::function<void(const QVariant&)> then,
+                           quint32 world) {
     const int id = run_->id;
     QPointer<CaptureEngine> self(this);
-    view_->page()->runJavaScript(script, kWorld, [self, id, then](const QVariant& value) {
+    view_->page()->runJavaScript(script, world, [self, id, then](const QVariant& value) {
         if (self && self->Current(id)) then(value);
     });
 }
 
 void CaptureEngine::PollScript(const QString& script, int boundMs,
-                               std::function<void(const QVariant&)> then) {
+                               std::function<void(const QVariant&)> then, quint32 world) {
     const int id = run_->id;
     auto deadline = std::make_shared<QDeadlineTimer>(boundMs);
     auto ask = std::make_shared<std::function<void()>>();
-    *ask = [this, id, script, deadline, then, ask] {
-        Script(script, [this, id, deadline, then, ask](const QVariant& value) {
-            if (value.toBool() || deadline->hasExpired()) return then(value);
-            QTimer::singleShot(kPollMs, this, [this, id, ask] {
-                if (Current(id)) (*ask)();
-            });
-        });
+    *ask = [this, id, script, deadline, then, ask, world] {
+        Script(
+            script,
+            [this, id, deadline, then, ask](const QVariant& value) {
+                if (value.toBool() || deadline->hasExpired()) return then(value);
+                QTimer::singleShot(kPollMs, this, [this, id, ask] {
+                    if (Current(id)) (*ask)();
+                });
+            },
+            world);
     };
     (*ask)();
 }
@@ -339,8 +341,8 @@ void CaptureEngine::Finish(ShotResult result) {
     // a next shot's included, runs after this one, so nothing waits for it here. A view
     // someone else owns gets its size back; our own goes back to one screen, which frees
     // the tall view's frames before the picture is encoded.
-    view_->page()->runJavaScript(pagescripts::Restore(), kWorld);
-    view_->page()->runJavaScript(QStringLiteral("window.glimpaTaken = true"), kWorld);
+    view_->page()->runJavaScript(pagescripts::Restore(), kOurWorld);
+    view_->page()->runJavaScript(QStringLiteral("window.glimpaTaken = true"), kOurWorld);
     if (ownView_ && r.width > 0)
         view_->resize(OneScreen());
     else if (!ownView_ && !r.viewSizeBefore.isEmpty())
@@ -497,52 +499,36 @@ void CaptureEngine::RunScript(int index) {
             "\n})().then(() => { window.%1 = {done: true}; }, (e) => {"
             " window.%1 = {done: true, error: String(e)}; }); return true; })()")
             .arg(key);
-    const int id = r.id;
-    QPointer<CaptureEngine> self(this);
-    view_->page()->runJavaScript(
-        script, QWebEngineScript::MainWorld, [self, id, index, key](const QVariant& started) {
-            if (!self || !self->Current(id)) return;
+    constexpr quint32 kPage = QWebEngineScript::MainWorld;
+    const auto ended = [this, index](const QVariant& outcome) {
+        if (!outcome.toBool()) {
+            run_->settled = false;
+            run_->notes << tr("script %1 had not ended when the time ran out").arg(index + 1);
+            return WaitFor();
+        }
+        const QString error = QJsonDocument::fromJson(outcome.toString().toUtf8())
+                                  .object()
+                                  .value(QLatin1String("error"))
+                                  .toString();
+        if (!error.isEmpty())
+            return Fail(ShotStatus::LoadFailed,
+                        tr("Script %1 failed: %2").arg(index + 1).arg(error));
+        RunScript(index + 1);
+    };
+    Script(
+        script,
+        [this, index, key, ended](const QVariant& started) {
             if (!started.toBool())
-                return self->Fail(ShotStatus::LoadFailed,
-                                  tr("Script %1 did not run: it does not parse, or the page "
-                                     "forbids it.")
-                                      .arg(index + 1));
-            self->PollMainWorld(
+                return Fail(ShotStatus::LoadFailed,
+                            tr("Script %1 did not run: it does not parse, or the page forbids "
+                               "it.")
+                                .arg(index + 1));
+            PollScript(
                 QStringLiteral("window.%1 && window.%1.done ? JSON.stringify(window.%1) : false")
                     .arg(key),
-                [self, index](const QVariant& outcome) {
-                    if (!outcome.toBool()) {
-                        self->run_->settled = false;
-                        self->run_->notes
-                            << tr("script %1 had not ended when the time ran out").arg(index + 1);
-                        return self->WaitFor();
-                    }
-                    const QString error = QJsonDocument::fromJson(outcome.toString().toUtf8())
-                                              .object()
-                                              .value(QLatin1String("error"))
-                                              .toString();
-                    if (!error.isEmpty())
-                        return self->Fail(ShotStatus::LoadFailed,
-                                          tr("Script %1 failed: %2").arg(index + 1).arg(error));
-                    self->RunScript(index + 1);
-                });
-        });
-}
-
-void CaptureEngine::PollMainWorld(const QString& script,
-                                  std::function<void(const QVariant&)> then) {
-    const int id = run_->id;
-    QPointer<CaptureEngine> self(this);
-    view_->page()->runJavaScript(script, QWebEngineScript::MainWorld,
-                                 [self, id, script, then](const QVariant& value) {
-                                     if (!self || !self->Current(id)) return;
-                                     if (value.toBool() || self->run_->deadline.hasExpired())
-                                         return then(value);
-                                     QTimer::singleShot(kPollMs, self, [self, id, script, then] {
-                                         if (self && self->Current(id))
-                                             self->PollMainWorld(script, then);
-                                     });
-                                 });
+                RemainingMs(), ended, kPage);
+        },
+        kPage);
 }
 
 void CaptureEngine::WaitFor() {

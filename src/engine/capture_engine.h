@@ -149,15 +149,22 @@ class CaptureEngine : public QObject {
     void Finished(const ShotResult& result);
 
   private:
+    // Our scripts run apart from the page's own, so neither can disturb the other's
+    // names (QWebEngineScript::ApplicationWorld).
+    static constexpr quint32 kOurWorld = 1;
     struct Run;
     // Keeps the page to the program's rules and follows its renderer.
     void Watch();
     bool Current(int id) const;
     void After(int ms, void (CaptureEngine::*step)());
-    void Script(const QString& script, std::function<void(const QVariant&)> then);
+    // Runs `script` in `world` (ours unless told), `then` gets its answer while the shot
+    // is still this one.
+    void Script(const QString& script, std::function<void(const QVariant&)> then,
+                quint32 world = kOurWorld);
     // Asks `script` until it answers something true or `boundMs` ran out; `then` gets
     // the last answer.
-    void PollScript(const QString& script, int boundMs, std::function<void(const QVariant&)> then);
+    void PollScript(const QString& script, int boundMs, std::function<void(const QVariant&)> then,
+                    quint32 world = kOurWorld);
     // Time left to wait for the page, and to the end of the whole capture.
     int RemainingMs() const;
     int EndMs() const;
@@ -169,7 +176,6 @@ class CaptureEngine : public QObject {
     // element, then the capture.
     void Loaded();
     void RunScript(int index);
-    void PollMainWorld(const QString& script, std::function<void(const QVariant&)> then);
     void WaitFor();
     void Prepare();
     QSize OneScreen() const;

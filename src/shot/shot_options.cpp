@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "shot/memory_budget.h"
+#include "shot/option_values.h"
 #include "shot/workflow_options.h"
 
 namespace {
@@ -23,26 +24,6 @@ constexpr double kMaxTimeoutSeconds = 86400;
 constexpr int kMaxJobs = 16;
 constexpr int kMinMemoryMiB = 64;
 constexpr int kMaxMemoryMiB = 1 << 24;
-
-std::optional<int> WholeIn(const QString& text, int low, int high) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok);
-    if (!ok || value < low || value > high) return std::nullopt;
-    return value;
-}
-
-// Greater than `low` (or equal when `lowIncluded`), at most `high`, and finite.
-std::optional<double> NumberIn(const QString& text, double low, bool lowIncluded, double high) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || !std::isfinite(value)) return std::nullopt;
-    if (value < low || (!lowIncluded && value == low) || value > high) return std::nullopt;
-    return value;
-}
-
-QString Bad(const QString& option, const QString& value, const QString& want) {
-    return QStringLiteral("--%1: '%2' is not %3").arg(option, value, want);
-}
 
 }  // namespace
 

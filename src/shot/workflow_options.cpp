@@ -6,6 +6,7 @@
 #include <tuple>
 
 #include "files/regular_file.h"
+#include "shot/option_values.h"
 #include "shot/shot_options.h"
 
 namespace {
@@ -19,10 +20,6 @@ bool HasControl(const QString& text) {
     for (const QChar c : text)
         if (c.unicode() < 0x20 || c.unicode() == 0x7f) return true;
     return false;
-}
-
-QString Bad(const char* option, const QString& value, const QString& want) {
-    return QStringLiteral("--%1: '%2' is not %3").arg(QLatin1String(option), value, want);
 }
 
 }  // namespace
@@ -63,12 +60,12 @@ QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) 
     if (QString e = selectorOf(selector, "selector", o.selector); !e.isEmpty()) return e;
     if (QString e = selectorOf(waitFor, "wait-for", o.waitFor); !e.isEmpty()) return e;
     if (parser.isSet(padding)) {
-        bool ok = false;
-        o.padding = parser.value(padding).trimmed().toInt(&ok);
-        if (!ok || o.padding < 0 || o.padding > kMostPadding)
+        const auto v = WholeIn(parser.value(padding), 0, kMostPadding);
+        if (!v)
             return Bad(
                 "padding", parser.value(padding),
                 QStringLiteral("a whole number of CSS pixels from 0 to %1").arg(kMostPadding));
+        o.padding = *v;
     }
     if (parser.isSet(clip)) {
         const QStringList parts = parser.value(clip).split(u',');
@@ -104,12 +101,12 @@ QString WorkflowOptions::Read(const QCommandLineParser& parser, ShotOptions& o) 
         }
     }
     if (parser.isSet(delay)) {
-        bool ok = false;
-        o.delayMs = parser.value(delay).trimmed().toInt(&ok);
-        if (!ok || o.delayMs < 0 || o.delayMs > kLongestDelayMs)
+        const auto v = WholeIn(parser.value(delay), 0, kLongestDelayMs);
+        if (!v)
             return Bad(
                 "delay", parser.value(delay),
                 QStringLiteral("a whole number of milliseconds from 0 to %1").arg(kLongestDelayMs));
+        o.delayMs = *v;
     }
     // A header's name is a token; its value one line. The browser sets some itself.
     static const QRegularExpression token(QStringLiteral("^[!#$%&'*+.^_`|~0-9A-Za-z-]+$"));
