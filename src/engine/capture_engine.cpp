@@ -189,11 +189,22 @@ void CaptureEngine::Watch() {
         sight.setWorldId(kOurWorld);
         sight.setInjectionPoint(QWebEngineScript::DocumentCreation);
         sight.setRunsOnSubFrames(false);
-        sight.setSourceCode(
-            QStringLiteral("window.glimpaFirstSight = [devicePixelRatio, innerWidth];"
-                           "addEventListener('webglcontextcreationerror', () => {"
-                           " window.glimpaWebglFailed = true; }, true);"));
+        sight.setSourceCode(QStringLiteral(
+            "window.glimpaFirstSight = [devicePixelRatio, innerWidth];"
+            "addEventListener('webglcontextcreationerror', () => {"
+            " window.glimpaWebglFailed = true; }, true);"
+            "window.glimpaBusy = false;"
+            "addEventListener('glimpa-busy', () => { window.glimpaBusy = true; });"
+            "addEventListener('glimpa-idle', () => { window.glimpaBusy = false; });"));
         view_->page()->scripts().insert(sight);
+        // Whether the page has work of its own due soon is seen only from its own world.
+        QWebEngineScript pending;
+        pending.setName(QStringLiteral("glimpa-pending"));
+        pending.setWorldId(QWebEngineScript::MainWorld);
+        pending.setInjectionPoint(QWebEngineScript::DocumentCreation);
+        pending.setRunsOnSubFrames(false);
+        pending.setSourceCode(pagescripts::PendingWatch());
+        view_->page()->scripts().insert(pending);
     }
     // The user's name and password go to the page's own host only, and only so often:
     // a wrong one is not tried without end.

@@ -26,6 +26,7 @@ struct Scripts {
     QString scrollPart = Function("scroll_part");
     QString layoutCheck = Function("layout_check");
     QString restore = Function("restore");
+    QString pending = Function("pending");
 };
 const Scripts& Js() {
     static const Scripts scripts;
@@ -127,6 +128,10 @@ QString LayoutCheck(int tall) {
 }
 QString Restore() {
     return Call(Js().restore, {});
+}
+QString PendingWatch() {
+    // Work due later than the settle waits after a load is not waited for.
+    return Call(Js().pending, {QStringLiteral("750")});
 }
 
 }  // namespace pagescripts

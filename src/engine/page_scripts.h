@@ -66,4 +66,9 @@ QString LayoutCheck(int tall);
 // Undoes all of the above.
 QString Restore();
 
+// For the page's own world, from its document's start: tells ours, by the events
+// "glimpa-busy" and "glimpa-idle" on the window, whether the page has work due soon (a
+// short timeout, a fetch or XMLHttpRequest not yet answered), which the settle waits for.
+QString PendingWatch();
+
 }  // namespace pagescripts

@@ -123,6 +123,57 @@ class CaptureLivePagesTest : public QObject {
                  -1);
     }
 
+    // A page that lays itself out after its load, through work the page itself had due
+    // (a timeout, a request, an interval), is taken once it has: whatever it was waiting
+    // for, the picture holds what it added.
+    void workDueAfterTheLoad_data() {
+        QTest::addColumn<QString>("work");
+        const QString add = QStringLiteral(
+            "const d = document.createElement('div');"
+            "d.style.cssText = 'height:900px;background:#00ff00';"
+            "document.body.appendChild(d);");
+        QTest::newRow("a timeout") << QStringLiteral("setTimeout(() => { %1 }, 400);").arg(add);
+        QTest::newRow("a chain of timeouts")
+            << QStringLiteral(
+                   "setTimeout(() => setTimeout(() => setTimeout(() => { %1 }, 150),"
+                   " 150), 0);")
+                   .arg(add);
+        QTest::newRow("a fetch answered late")
+            << QStringLiteral("fetch('slow.png').then((r) => r.blob()).then(() => { %1 });")
+                   .arg(add);
+        QTest::newRow("an XMLHttpRequest answered late")
+            << QStringLiteral(
+                   "const x = new XMLHttpRequest(); x.open('GET', 'slow.png');"
+                   "x.onload = () => { %1 }; x.send();")
+                   .arg(add);
+        QTest::newRow("an interval that ends itself")
+            << QStringLiteral(
+                   "let n = 0; const i = setInterval(() => { if (++n < 4) return;"
+                   " clearInterval(i); %1 }, 100);")
+                   .arg(add);
+    }
+    void workDueAfterTheLoad() {
+        QFETCH(QString, work);
+        QImage red(10, 10, QImage::Format_RGB32);
+        red.fill(kRed);
+        QVERIFY(red.save(AppFile(QStringLiteral("slow.png"))));
+        WritePage(QStringLiteral("work.html"),
+                  QStringLiteral("<!doctype html><html><head><style>body{margin:0}</style>"
+                                 "</head><body><div style='height:500px;background:#0000ff'>"
+                                 "</div><script>addEventListener('load', () => { %1 });"
+                                 "</script></body></html>")
+                      .arg(work));
+        FolderServer server(AppPath(), 400);
+        CaptureEngine engine(profile_);
+        const ShotResult result =
+            ShootAndWait(engine, Request(server.Address(QStringLiteral("work.html"))));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.height(), 1400);
+        QCOMPARE(
+            FirstWrongRow(result.picture, 0, 1400, [](int y) { return y < 500 ? kBlue : kGreen; }),
+            -1);
+    }
+
     // A picture of no given size that comes in while a tall page is taken: the picture
     // shows the page before it came or after, never rows of both.
     void latePictureNeverTears() {

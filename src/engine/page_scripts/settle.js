@@ -1,6 +1,7 @@
-// Done once the layout has the expected size, the page has been calm for a while after
-// its load (pages that lay themselves out late do so within that time) and no image in
-// sight is still loading or waiting to be decoded. Lazy images come into sight (and
+// Done once the layout has the expected size, the page has loaded and has no work of its
+// own due soon (a short timeout, a request not yet answered: pages that lay themselves
+// out late do so then), or has been loaded a while, and no image in sight is still
+// loading or waiting to be decoded. Lazy images come into sight (and
 // start loading) only in a frame after the layout grew, hence the loop.
 //
 // `before` (or null) runs once the view has the expected size, in the frame that first
@@ -20,7 +21,6 @@ function(width, height, quietFrames, first, avoid, before, after) {
     const state = {done: false, marker: 0, value: ''};
     window.glimpaSettle = state;
     const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
-    const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
     // The view's CSS size comes from its device size divided by the scale: it may be off
     // by the rounding of either.
     const slack = 1 + 2 / devicePixelRatio;
@@ -35,12 +35,27 @@ function(width, height, quietFrames, first, avoid, before, after) {
         img.addEventListener('load', resolve, {once: true});
         img.addEventListener('error', resolve, {once: true});
     });
+    // The longest a page with work still due is waited for after its load: a page that
+    // polls or keeps a request open has no moment of its own without.
     const calmFor = 750;
     const sinceLoad = () => {
         if (document.readyState !== 'complete') return 0;
         const nav = performance.getEntriesByType('navigation')[0];
         return performance.now() - (nav ? nav.loadEventEnd : 0);
     };
+    // What the page's own world tells of its work due (a page that loaded before we
+    // listened tells nothing, and has long been loaded).
+    const calm = (since) =>
+        document.readyState === 'complete' && (!window.glimpaBusy || since >= calmFor);
+    const idleOr = (ms) => new Promise((resolve) => {
+        const done = () => {
+            clearTimeout(timer);
+            removeEventListener('glimpa-idle', done);
+            resolve();
+        };
+        const timer = setTimeout(done, ms);
+        addEventListener('glimpa-idle', done);
+    });
     const colour = (n) => (Math.imul(0x9e3779, n) & 0xffffff) >>> 0;
     let next = first;
     let painted = false;
@@ -134,7 +149,7 @@ function(width, height, quietFrames, first, avoid, before, after) {
             const images = Array.from(document.images).filter(inSight);
             const loading = images.filter((img) => !img.complete);
             const since = sinceLoad();
-            if (sized() && loading.length === 0 && since >= calmFor) {
+            if (sized() && loading.length === 0 && calm(since)) {
                 if (first && (!painted || changes)) paint();
                 fontsLoading = document.fonts.status === 'loading';
                 // Awaited only when there is something to wait for: a page quiet at
@@ -150,7 +165,7 @@ function(width, height, quietFrames, first, avoid, before, after) {
                 if (loading.length)
                     await Promise.all(loading.map(loaded));
                 else if (sized())
-                    await pause(Math.max(10, calmFor - since));
+                    await idleOr(Math.max(10, calmFor - since));
             }
             if (state.stopped) return;
         }
