@@ -21,6 +21,7 @@
 #include "engine/load_failure.h"
 #include "engine/page_safety.h"
 #include "engine/page_scripts.h"
+#include "formats/band_writer.h"
 
 namespace {
 
@@ -118,9 +119,37 @@ struct CaptureEngine::Run {
     // The page is loading: the view's load signals are for this shot.
     bool loading = false;
 
-    // The picture for the tall size, white where nothing was taken, the rows taken kept.
+    // The bands the picture goes to as its parts are taken (null: it is whole in memory),
+    // the size they were begun with, the rows they got, whether those are all one colour
+    // (`colour`), and why they failed.
+    BandWriter* bands = nullptr;
+    QSize begun;
+    int given = 0;
+    bool oneColour = true;
+    QRgb colour = 0;
+    QString bandsFailed;
+    // The band the next part is drawn into, made white on another core meanwhile.
+    QImage nextBand;
+    std::future<void> bandWhitening;
+
+    // The picture for the tall size, white where nothing was taken, the rows taken kept;
+    // or the bands begun for it.
     bool MakePicture() {
         const QSize size(Device(width, request.scale), Device(tall, request.scale));
+        if (bands) {
+            // Rows given go on at the size begun only; a retake starts the bands over.
+            if (size == begun && (done > 0 || given == 0)) return true;
+            const Outcome began = bands->Begin(size);
+            if (!began) {
+                bandsFailed = began.reason;
+                return false;
+            }
+            begun = size;
+            given = 0;
+            oneColour = true;
+            WhitenBand(std::min(tall, view));
+            return true;
+        }
         if (whitening.valid()) whitening.get();
         if (picture.size() == size) return true;
         if (done > 0 && picture.width() == size.width()) {
@@ -148,6 +177,52 @@ struct CaptureEngine::Run {
     const QImage& WhitePicture() {
         if (whitening.valid()) whitening.get();
         return picture;
+    }
+
+    // The band for the next `css` rows of the picture, made white on another core while
+    // the part is drawn.
+    void WhitenBand(int css) {
+        if (bandWhitening.valid()) bandWhitening.get();
+        nextBand = QImage();
+        nextBand =
+            QImage(begun.width(), std::max(1, Device(css, request.scale)), QImage::Format_RGB32);
+        if (nextBand.isNull()) return;
+        uchar* bits = nextBand.bits();
+        const size_t bytes = static_cast<size_t>(nextBand.sizeInBytes());
+        bandWhitening =
+            std::async(std::launch::async, [bits, bytes] { std::memset(bits, 0xff, bytes); });
+    }
+    // A white band of `rows` device rows, the one made ahead when it fits.
+    QImage WhiteBand(int rows) {
+        if (bandWhitening.valid()) bandWhitening.get();
+        if (nextBand.height() == rows) return std::move(nextBand);
+        nextBand = QImage();
+        QImage band(begun.width(), rows, QImage::Format_RGB32);
+        if (!band.isNull()) band.fill(Qt::white);
+        return band;
+    }
+    // Gives `band` to the bands; false, and why kept, when they cannot take it.
+    bool GiveBand(QImage band) {
+        if (band.isNull()) {
+            bandsFailed = QStringLiteral("no memory for a band of %1 x %2 pixels")
+                              .arg(begun.width())
+                              .arg(band.height());
+            return false;
+        }
+        if (oneColour) {
+            if (given == 0) colour = band.pixel(0, 0);
+            oneColour = band.pixel(0, 0) == colour && OneColour(band);
+        }
+        given += band.height();
+        const Outcome added = bands->Add(std::move(band));
+        if (!added) bandsFailed = added.reason;
+        return added.ok;
+    }
+    // The rows not taken, white, up to the picture's height.
+    bool FillBands() {
+        while (given < begun.height())
+            if (!GiveBand(WhiteBand(std::min(kPartRows, begun.height() - given)))) return false;
+        return true;
     }
 };
 
@@ -266,6 +341,9 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
     run_ = std::make_unique<Run>();
     run_->request = request;
     run_->id = ++runs;
+    // A part of the page is cut from a whole picture, and a print has none.
+    if (request.selector.isEmpty() && request.clip.isNull() && !request.print)
+        run_->bands = request.bands;
     const qint64 given = request.timeout.count();
     run_->deadline = QDeadlineTimer(given - std::min(given / 5, kKeepBackMs));
     run_->end = QDeadlineTimer(given + kOverrunMs);
@@ -287,9 +365,10 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
             return Fail(
                 ShotStatus::LoadFailed,
                 tr("The time (%1 s) ran out before the part asked for was taken.").arg(seconds));
-        if (r.WhitePicture().isNull() || r.done == 0)
+        if (r.done == 0 || (!r.bands && r.WhitePicture().isNull()))
             return Fail(ShotStatus::LoadFailed,
                         tr("The page stopped answering within %1 s.").arg(seconds));
+        if (r.bands && !r.FillBands()) return NoPicture();
         Finish(ShotResult::Of(
             ShotStatus::NotSettled, std::move(r.picture),
             tr("The time (%1 s) ran out while the page was taken; the picture holds its "
@@ -364,6 +443,11 @@ void CaptureEngine::Finish(ShotResult result) {
     result.title = view_->page()->title();
     result.settled = r.settled && !r.changing;
     result.cut = r.cut || r.cutWide;
+    const bool pictured = result.status != ShotStatus::LoadFailed &&
+                          result.status != ShotStatus::NoMatch && result.pdf.isEmpty();
+    result.streamed = pictured && r.bands && result.picture.isNull() && r.given > 0 &&
+                      r.given == r.begun.height();
+    result.size = result.streamed ? r.begun : result.picture.size();
     SetRequestHeaders(*view_->page(), {});
     if (r.httpStatus) result.httpText = HttpStatusText(r.httpStatus);
     result.notes = std::move(r.notes);
@@ -376,6 +460,17 @@ void CaptureEngine::Finish(ShotResult result) {
 
 void CaptureEngine::Fail(ShotStatus status, const QString& detail) {
     Finish(ShotResult::Of(status, {}, detail));
+}
+
+void CaptureEngine::NoPicture() {
+    Run& r = *run_;
+    if (r.bandsFailed.isEmpty())
+        return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
+                                                .arg(Device(r.width, r.request.scale))
+                                                .arg(Device(r.tall, r.request.scale)));
+    ShotResult result = ShotResult::Of(ShotStatus::LoadFailed, {}, r.bandsFailed);
+    result.bandsFailed = r.bandsFailed;
+    Finish(std::move(result));
 }
 
 void CaptureEngine::Begin() {
@@ -755,6 +850,8 @@ void CaptureEngine::SetTall(int tall) {
     qint64 rows = r.request.maxHeight;
     if (r.request.maxPixels > 0)
         rows = std::min<qint64>(rows, r.request.maxPixels / Device(r.width, scale));
+    if (r.request.maxPixelsHeld > 0 && !r.bands)
+        rows = std::min<qint64>(rows, r.request.maxPixelsHeld / Device(r.width, scale));
     const int most = std::max(1, static_cast<int>(rows / scale));
     r.cut = tall > most;
     r.tall = std::min(tall, most);
@@ -782,10 +879,7 @@ void CaptureEngine::Grown(const QStringList& heights) {
         SetTall(scroll);
         if (r.view > view && !r.deadline.hasExpired()) return Grow();
     }
-    if (!r.MakePicture())
-        return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
-                                                .arg(Device(r.width, r.request.scale))
-                                                .arg(Device(r.tall, r.request.scale)));
+    if (!r.MakePicture()) return NoPicture();
     ShowFreshFrame();
 }
 
@@ -839,9 +933,20 @@ void CaptureEngine::GrabPart() {
     // never stale memory.
     const int top = Device(from, scale);
     const int bottom = Device(to, scale);
-    r.WhitePicture();
-    view_->render(&r.picture, QPoint(0, top), QRegion(0, 0, r.picture.width(), bottom - top),
-                  QWidget::DrawChildren);
+    if (r.bands) {
+        // The part goes to the bands, which encode it on another core while the next
+        // part is drawn.
+        QImage band = r.WhiteBand(bottom - top);
+        if (!band.isNull())
+            view_->render(&band, QPoint(0, 0), QRegion(0, 0, band.width(), bottom - top),
+                          QWidget::DrawChildren);
+        if (!r.GiveBand(std::move(band))) return NoPicture();
+        if (to < r.tall) r.WhitenBand(std::min(r.tall, to + r.view) - to);
+    } else {
+        r.WhitePicture();
+        view_->render(&r.picture, QPoint(0, top), QRegion(0, 0, r.picture.width(), bottom - top),
+                      QWidget::DrawChildren);
+    }
     r.done = to;
     const int screens = (r.tall + r.screen - 1) / r.screen;
     Q_EMIT Progress(std::min(screens, (r.done + r.screen - 1) / r.screen), screens);
@@ -886,11 +991,14 @@ void CaptureEngine::CheckLayout() {
                 return Restore();
             }
             const int view = r.view;
+            // Rows given to the bands never get taller: a page that grew below them is
+            // taken again from the top, whole in memory, as it may grow on.
+            if (r.bands && r.done > 0) {
+                r.bands = nullptr;
+                r.done = 0;
+            }
             SetTall(check.value(1).toInt());
-            if (!r.MakePicture())
-                return Fail(ShotStatus::LoadFailed, tr("No memory for a picture of %1 x %2 pixels.")
-                                                        .arg(Device(r.width, r.request.scale))
-                                                        .arg(Device(r.tall, r.request.scale)));
+            if (!r.MakePicture()) return NoPicture();
             // Still one part: the taller view shows it whole in one frame again.
             if (r.view > view) {
                 r.done = 0;
@@ -924,7 +1032,8 @@ void CaptureEngine::Restore() {
     Run& r = *run_;
     // A page taken as it stood whose picture is one colour while it shows text or
     // pictures was not drawn: that is no picture of it.
-    if (!r.settled && !r.blankChecked && OneColour(r.WhitePicture())) {
+    const bool oneColour = r.bands ? r.given > 0 && r.oneColour : OneColour(r.WhitePicture());
+    if (!r.settled && !r.blankChecked && oneColour) {
         r.blankChecked = true;
         // What would be drawn: text, a picture that arrived, a drawing or a frame.
         return Script(QStringLiteral("document.body !== null && (document.body.innerText.trim() "

@@ -19,6 +19,7 @@
 #include <optional>
 #include <utility>
 
+class BandWriter;
 class CapturePage;
 class QWebEngineLoadingInfo;
 class QWebEngineProfile;
@@ -39,9 +40,18 @@ struct ShotRequest {
     // The widest picture, in CSS pixels: a page wider than the view is taken whole up to
     // this width, and cut there. 0: the picture has the view's width, whatever the page's.
     int maxWidth = 0;
-    // The most pixels the picture may hold (the memory it may take), whatever width the
-    // page is taken at; 0: bounded by maxHeight alone.
+    // The most pixels the picture may hold (its format's bound), whatever width the page
+    // is taken at; 0: bounded by maxHeight alone.
     qint64 maxPixels = 0;
+    // The most pixels of a picture held whole in memory (the memory it may take); a
+    // picture given to `bands` is not. 0: no bound of its own.
+    qint64 maxPixelsHeld = 0;
+    // Where a whole page's picture goes as its parts are taken, top to bottom, instead of
+    // into the result: then it is never in memory at once. Not for a part of the page or
+    // a print; a page that grows below rows already given is taken again, whole in
+    // memory (ShotResult::streamed tells). The caller's, alive until Finished, and
+    // finished by the caller.
+    BandWriter* bands = nullptr;
     // The whole capture, the load included, ends within this time and a second.
     std::chrono::milliseconds timeout{30000};
     // Animations, transitions and videos held still (finite ones at their end, endless
@@ -117,6 +127,12 @@ struct ShotResult {
     // Whether the page settled, and was cut, for the record.
     bool settled = true;
     bool cut = false;
+    // The picture went to the request's bands, whole, and `picture` is null.
+    bool streamed = false;
+    // Why the bands could not take the picture; the shot then ended without one.
+    QString bandsFailed;
+    // The picture's size, whether in `picture` or given to the bands.
+    QSize size;
 
     static ShotResult Of(ShotStatus status, QImage picture, QString detail) {
         ShotResult result;
@@ -170,6 +186,8 @@ class CaptureEngine : public QObject {
     int EndMs() const;
     void Finish(ShotResult result);
     void Fail(ShotStatus status, const QString& detail);
+    // Ends the shot without a picture: no memory for it, or the bands could not take it.
+    void NoPicture();
     void Begin();
     void LoadingChanged(const QWebEngineLoadingInfo& info);
     // After the load: the user's scripts, one after the other, then the wait for an

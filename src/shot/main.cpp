@@ -161,19 +161,22 @@ int main(int argc, char* argv[]) {
                              .arg(wide)
                              .arg(screen)
                              .arg(budget >> 20));
-        pages[i].heightFromMemory = rows < po.maxHeight;
         ShotPage& page = pages[i];
         page.format = *OutputFormat(po, page.output);
         page.jpeg = JpegChoice{po.quality, po.progressive, po.qualityGiven};
         page.request = RequestFor(po);
+        // A picture written as it is taken holds one part in memory, whatever its height.
+        const bool held = !WrittenAsTaken(page);
+        page.heightFromMemory = held && rows < po.maxHeight;
         // A PDF is printed on the browser's own pages, with a margin as printers keep one.
         if (page.format == PictureFormat::Pdf)
             page.request.print = QPageLayout(
                 QPageSize(po.pdfPage == u"letter" ? QPageSize::Letter : QPageSize::A4),
                 QPageLayout::Portrait, QMarginsF(10, 10, 10, 10), QPageLayout::Millimeter);
-        page.request.maxHeight = static_cast<int>(std::min<qint64>(po.maxHeight, rows));
+        page.request.maxHeight =
+            static_cast<int>(held ? std::min<qint64>(po.maxHeight, rows) : po.maxHeight);
         // A page taken wider than the view gets fewer rows of the same memory.
-        page.request.maxPixels = rows * wide;
+        page.request.maxPixelsHeld = rows * wide;
     }
 
     // What the browser is told for the whole run: its colour scheme and motion.

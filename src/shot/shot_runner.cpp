@@ -80,6 +80,12 @@ Outcome WriteOutput(const QImage& picture, const QByteArray& pdf, const ShotPage
 
 }  // namespace
 
+bool WrittenAsTaken(const ShotPage& page) {
+    const ShotRequest& q = page.request;
+    return page.output != u"-" && q.selector.isEmpty() && q.clip.isNull() &&
+           WritesInBands(page.format, page.jpeg);
+}
+
 struct ShotRunner::Engine {
     std::unique_ptr<CaptureEngine> engine;
     size_t page = 0;
@@ -152,9 +158,8 @@ void ShotRunner::Dispatch() {
         request.address = pages_[page].address;
         // The format's own limit acts as --max-height does, known before the load.
         request.maxHeight = static_cast<int>(std::min<qint64>(request.maxHeight, FormatRows(page)));
-        // Its pixels in all (AVIF's, BMP's) as the memory does.
-        const qint64 pixels = MostPicturePixels(pages_[page].format);
-        request.maxPixels = request.maxPixels > 0 ? std::min(request.maxPixels, pixels) : pixels;
+        // Its pixels in all (AVIF's, BMP's).
+        request.maxPixels = MostPicturePixels(pages_[page].format);
         // And its widest picture (WebP's 16,383) as --max-width does.
         const int columns =
             static_cast<int>(MostPictureColumns(pages_[page].format) / request.scale);
@@ -163,6 +168,11 @@ void ShotRunner::Dispatch() {
         for (QNetworkCookie cookie : settings_.cookies) {
             if (cookie.domain().isEmpty()) cookie.setDomain(request.address.host());
             profile_->cookieStore()->setCookie(cookie, request.address);
+        }
+        if (WrittenAsTaken(pages_[page])) {
+            records_[page].bands =
+                BandWriterFor(pages_[page].output, pages_[page].format, pages_[page].jpeg);
+            request.bands = records_[page].bands.get();
         }
         records_[page].clock.start();
         engine->engine->Shoot(request);
@@ -183,10 +193,23 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     Record& record = records_[page];
     record.result = result;
     record.result.picture = QImage();
-    record.size = result.picture.size();
-    const bool nothing =
-        result.status == ShotStatus::LoadFailed || result.status == ShotStatus::Busy ||
-        result.status == ShotStatus::NoMatch || (result.picture.isNull() && result.pdf.isEmpty());
+    record.size = result.size;
+    // The picture written as it was taken, or the bands dropped for one whole in memory.
+    std::shared_ptr<BandWriter> bands = std::move(record.bands);
+    if (!result.streamed) bands.reset();
+    if (!result.bandsFailed.isEmpty()) {
+        SayFor(page, QStringLiteral("%1: cannot write the picture (%2); an existing file is left "
+                                    "as it was")
+                         .arg(pages_[page].output, result.bandsFailed));
+        engine.busy = false;
+        EndPage(page, ShotExit::WriteFailed);
+        Dispatch();
+        return;
+    }
+    const bool nothing = result.status == ShotStatus::LoadFailed ||
+                         result.status == ShotStatus::Busy ||
+                         result.status == ShotStatus::NoMatch ||
+                         (result.picture.isNull() && result.pdf.isEmpty() && !result.streamed);
     if (nothing) {
         if (result.status == ShotStatus::NoMatch)
             SayFor(page, QStringLiteral("%1: %2").arg(address, PageText(result.detail)));
@@ -210,8 +233,8 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     report.pdf.clear();
     const QByteArray pdf = result.pdf;
     ++encoding_;
-    QThreadPool::globalInstance()->start([this, page, picture, pdf, target, report] {
-        const Outcome written = WriteOutput(picture, pdf, target);
+    QThreadPool::globalInstance()->start([this, page, picture, pdf, target, report, bands] {
+        const Outcome written = bands ? bands->Finish() : WriteOutput(picture, pdf, target);
         QMetaObject::invokeMethod(
             this, [this, page, report, written] { Written(page, report, written); },
             Qt::QueuedConnection);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/capture_engine.h"
+#include "formats/band_writer.h"
 #include "formats/picture_file.h"
 #include "shot/shot_exit.h"
 
@@ -25,6 +26,10 @@ struct ShotPage {
     // The memory budget, not --max-height, bounds the picture's height.
     bool heightFromMemory = false;
 };
+
+// Whether the page's picture is written as it is taken, never whole in memory: a whole
+// page (no element, no clip) to a file of a format written band by band.
+bool WrittenAsTaken(const ShotPage& page);
 
 // What holds for the whole run.
 struct ShotSettings {
@@ -78,6 +83,8 @@ class ShotRunner : public QObject {
         QSize size;
         qint64 bytes = 0;
         QString message;
+        // Where the picture goes as it is taken, when it does.
+        std::shared_ptr<BandWriter> bands;
     };
     std::vector<Record> records_;
     size_t nextPage_ = 0;

@@ -96,7 +96,7 @@ class CaptureLivePagesTest : public QObject {
         QVERIFY2(result.detail.contains(QLatin1String("elsewhere.html")),
                  qPrintable(result.detail));
         const ShotResult next = ShootAndWait(engine, Request(elsewhere));
-        QCOMPARE(int(next.status), int(ShotStatus::Ok));
+        QVERIFY2(next.status == ShotStatus::Ok, qPrintable(next.detail + next.notes.join(u';')));
         QCOMPARE(
             FirstWrongRow(next.picture, 0, 200, [](int y) { return BandColor(y < 100 ? 0 : 40); }),
             -1);
