@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # glimpa-shot against the browsers' own headless screenshots, cold starts, interleaved:
-# the 1920 x 6480 bands page, a long text page (about 16,900 px) and a 60,000 px page;
-# a batch of 20 local pages against 20 cold chromium runs; peak memory on the 60,000 px
-# page. Prints figures; needs `apt-get install chromium firefox-esr bc file time` (not
-# part of the set-up).
+# the 1920 x 6480 bands page, a real documentation page (Python's stdtypes.html, about
+# 82,600 px), a long text page (about 16,900 px) and a 60,000 px page; best and median
+# of each and glimpa-shot's time over the faster browser's. A batch of 20 local pages
+# against 20 cold chromium runs and against one warm Chromium script (chromium_batch).
+# Peak memory on the 60,000 px page, glimpa-shot against the Chromium script. Prints
+# figures; needs `apt-get install chromium firefox-esr python3-doc bc file time` (not part
+# of the set-up) and the chromium_batch target built beside glimpa-shot.
 #   bench/shot_bench.sh [build/glimpa-shot] [runs]
 set -uo pipefail
 shot=$(realpath "${1:-build/glimpa-shot}")
-runs=${2:-3}
+runs=${2:-5}
+script=$(dirname "$shot")/bench/chromium_batch
+docs=/usr/share/doc/python3/html/library/stdtypes.html
+[ -x "$script" ] || { echo "build the chromium_batch target first ($script)"; exit 1; }
+[ -f "$docs" ] || { echo "missing $docs (apt-get install python3-doc)"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
