@@ -92,6 +92,9 @@ std::optional<QJsonObject> CdpPipe::NextMessage(int timeoutMs) {
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) return std::nullopt;
         pending_.append(chunk, got);
+        // Reads happen only while no whole message waits, so a message's last byte
+        // came with the latest read.
+        lastReadAt_ = std::chrono::steady_clock::now();
     }
 }
 
@@ -118,6 +121,7 @@ std::optional<QJsonObject> CdpPipe::Call(const QString& method, const QJsonObjec
         }
         if (message->value("id").toInt() != id) continue;
         if (message->contains("error")) return std::nullopt;
+        lastReplyAt_ = lastReadAt_;
         return message->value("result").toObject();
     }
     return std::nullopt;

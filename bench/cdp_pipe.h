@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 class CdpPipe {
@@ -31,6 +32,13 @@ class CdpPipe {
     // Waits at most `timeoutMs` for the event `method`, counting those already kept.
     bool WaitForEvent(const QString& method, int timeoutMs = 30000);
 
+    // Drops the events kept so far, so that a wait sees only those still to come.
+    void ForgetEvents() { events_.clear(); }
+
+    // When the last byte of the reply that Call returned last was read: a timer that
+    // stops there leaves our own reading of the reply out.
+    std::chrono::steady_clock::time_point LastReplyArrival() const { return lastReplyAt_; }
+
   private:
     std::optional<QJsonObject> NextMessage(int timeoutMs);
 
@@ -40,4 +48,5 @@ class CdpPipe {
     int lastId_ = 0;
     QByteArray pending_;
     QStringList events_;
+    std::chrono::steady_clock::time_point lastReadAt_, lastReplyAt_;
 };
