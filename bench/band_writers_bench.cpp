@@ -6,6 +6,7 @@
 // file, as the capture draws them. Prints time (best and median of interleaved runs), file
 // size and peak memory. Usage: band_writers_bench page.png [runs]
 //                              band_writers_bench --raw text|photo W H RAW
+//                              band_writers_bench --raw picture.png RAW
 //                              band_writers_bench --child whole|bands FORMAT RAW W H OUT
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -66,6 +67,7 @@ int Child(const QStringList& args) {
     JpegChoice jpeg;
     jpeg.progressive = format->progressive;
     QElapsedTimer timer;
+    double readMs = 0, finishMs = 0;
     if (args[2] == u"whole") {
         const QImage picture = ReadRows(raw, width, 0, height);
         timer.start();
@@ -75,10 +77,16 @@ int Child(const QStringList& args) {
         std::unique_ptr<BandWriter> writer = BandWriterFor(out, format->format, jpeg);
         if (!writer || !writer->Begin(QSize(width, height))) return 1;
         for (int top = 0; top < height; top += kBandRows) {
+            QElapsedTimer reading;
+            reading.start();
             QImage band = ReadRows(raw, width, top, std::min(kBandRows, height - top));
+            readMs += reading.nsecsElapsed() / 1e6;
             if (band.isNull() || !writer->Add(std::move(band))) return 1;
         }
+        QElapsedTimer finishing;
+        finishing.start();
         if (!writer->Finish()) return 1;
+        finishMs = finishing.nsecsElapsed() / 1e6;
     }
     const double ms = timer.nsecsElapsed() / 1e6;
     // This process's own peak: getrusage would also count the parent's before exec.
@@ -87,7 +95,7 @@ int Child(const QStringList& args) {
     if (status.open(QIODevice::ReadOnly))
         for (const QByteArray& line : status.readAll().split('\n'))
             if (line.startsWith("VmHWM:")) peakKb = line.mid(6).trimmed().split(' ')[0].toLong();
-    std::printf("%.1f %lld %ld\n", ms, QFileInfo(out).size(), peakKb);
+    std::printf("%.1f %lld %ld %.1f %.1f\n", ms, QFileInfo(out).size(), peakKb, readMs, finishMs);
     return 0;
 }
 
@@ -128,8 +136,10 @@ bool MakeRaw(const QString& path, int width, int height, bool photo) {
 }
 
 struct Result {
-    Timings wall;  // the child's run, start and reading included
-    Timings time;  // the child's own figure: the write alone
+    Timings wall;    // the child's run, start and reading included
+    Timings time;    // the child's own figure: the write alone (bands: reading them included)
+    Timings read;    // bands: reading them from the raw file, as a capture would draw them
+    Timings finish;  // bands: Finish, the wait after the last band
     qint64 size = 0;
     long peakKb = 0;
 };
@@ -143,6 +153,17 @@ int main(int argc, char** argv) {
     // A synthetic picture alone, for a profiler's runs of one child.
     if (args.size() == 6 && args[1] == u"--raw")
         return MakeRaw(args[5], args[3].toInt(), args[4].toInt(), args[2] == u"photo") ? 0 : 1;
+    if (args.size() == 4 && args[1] == u"--raw") {
+        QImageReader reader(args[2]);
+        reader.setAllocationLimit(0);
+        const QImage page = reader.read().convertToFormat(QImage::Format_RGB32);
+        QFile raw(args[3]);
+        return !page.isNull() && raw.open(QIODevice::WriteOnly) &&
+                       raw.write(reinterpret_cast<const char*>(page.constBits()),
+                                 page.sizeInBytes()) == page.sizeInBytes()
+                   ? 0
+                   : 1;
+    }
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: band_writers_bench page.png [runs]\n");
         return 2;
@@ -177,8 +198,8 @@ int main(int argc, char** argv) {
     for (size_t i = 1; i < inputs.size(); ++i)
         if (!MakeRaw(inputs[i].raw, inputs[i].width, inputs[i].height, i == 2)) return 1;
 
-    std::printf("%-6s %-12s %-6s %10s %10s %12s %10s\n", "input", "format", "writer", "best ms",
-                "median ms", "bytes", "peak MB");
+    std::printf("%-6s %-12s %-6s %9s %9s %8s %9s %12s %8s\n", "input", "format", "writer",
+                "best ms", "median ms", "read ms", "finish ms", "bytes", "peak MB");
     for (const Input& input : inputs) {
         for (const Format& format : kFormats) {
             // JPEG stops at 65,500 rows; BMP at 4 GB.
@@ -200,10 +221,12 @@ int main(int argc, char** argv) {
                                         return false;
                                     const QList<QByteArray> figures =
                                         child.readAllStandardOutput().simplified().split(' ');
-                                    if (figures.size() != 3) return false;
+                                    if (figures.size() != 5) return false;
                                     result.time.ms.push_back(figures[0].toDouble());
                                     result.size = figures[1].toLongLong();
                                     result.peakKb = std::max(result.peakKb, figures[2].toLong());
+                                    result.read.ms.push_back(figures[3].toDouble());
+                                    result.finish.ms.push_back(figures[4].toDouble());
                                     return true;
                                 }});
             }
@@ -215,8 +238,9 @@ int main(int argc, char** argv) {
                                 qPrintable(mode));
                     continue;
                 }
-                std::printf("%-6s %-12s %-6s %10.0f %10.0f %12lld %10.0f\n", qPrintable(input.name),
-                            format.name, qPrintable(mode), timings.Best(), timings.Median(),
+                std::printf("%-6s %-12s %-6s %9.0f %9.0f %8.0f %9.0f %12lld %8.0f\n",
+                            qPrintable(input.name), format.name, qPrintable(mode), timings.Best(),
+                            timings.Median(), result.read.Median(), result.finish.Median(),
                             result.size, result.peakKb / 1024.0);
             }
             std::fflush(stdout);

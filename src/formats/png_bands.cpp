@@ -20,8 +20,10 @@ namespace {
 // libdeflate's level, as the whole-picture writer's.
 constexpr int kLevel = 6;
 // The filters are chosen for sections of kSectionRows rows, whatever the bands' heights:
-// both ways are compressed quickly and the smaller is kept (unfiltered on a tie).
+// the first kSampleRows are compressed quickly both ways and the smaller way is kept for
+// the section (unfiltered on a tie).
 constexpr int kSectionRows = 64;
+constexpr int kSampleRows = 32;
 constexpr int kTrialLevel = 1;
 // Pieces of about this many bytes are compressed apart: large enough that the matches lost
 // at their joins cost little, small enough to keep memory flat.
@@ -178,14 +180,14 @@ class PngBands final : public BandEncoder {
         return ok;
     }
 
-    // The band's colours looked up in the palette so far, as rows of 8-bit indices; the
-    // palette stream dropped at its 257th colour.
+    // The band's colours looked up in the palette so far and its indices kept, packed to
+    // the bits the colours so far need; the palette dropped at its 257th colour.
     bool Index(const QImage& rows) {
-        const size_t stride = static_cast<size_t>(width_) + 1;
-        rows_.assign(stride * static_cast<size_t>(rows.height()), 0);
+        const size_t width = static_cast<size_t>(width_);
+        band_.resize(width * static_cast<size_t>(rows.height()));
         for (int y = 0; y < rows.height(); ++y) {
             const auto* in = reinterpret_cast<const QRgb*>(rows.constScanLine(y));
-            std::uint8_t* out = rows_.data() + stride * static_cast<size_t>(y) + 1;
+            std::uint8_t* out = band_.data() + width * static_cast<size_t>(y);
             for (int x = 0; x < width_; ++x) {
                 const QRgb c = in[x] | 0xFF000000u;
                 // Runs of one colour are the rule in a page picture: skip the lookup.
@@ -205,43 +207,85 @@ class PngBands final : public BandEncoder {
                 out[x] = static_cast<std::uint8_t>(lastIndex_);
             }
         }
+        // More colours than the bits so far hold: the rows kept are packed anew, at most
+        // three times a picture and mostly in its first band.
+        const int bits = PngIndexBits(static_cast<int>(colours_.size()));
+        if (bits != bits_ && indexedRows_ > 0 && !Repack(bits)) return false;
+        bits_ = bits;
         indexedRows_ += rows.height();
-        return indices_.Put(rows_.data(), rows_.size(), indexed_);
+        return PutIndices(band_.data(), rows.height(), bits_, indices_, indexed_);
     }
 
-    // The picture has more than 256 colours after all: the colour file begins, its rows so
-    // far made again from the indices kept.
-    bool CatchUp() {
-        const QByteArray head = PngHead(width_, height_, 8, 2, {});
-        if (out_->write(head) != head.size() || !indices_.Finish(indexed_)) return false;
-        const size_t wide = static_cast<size_t>(width_) + 1;
-        const size_t batch = std::max<size_t>(1, (size_t{1} << 20) / wide);
+    // Rows of 8-bit indices packed to `bits`, each led by filter byte 0, into `stream`.
+    bool PutIndices(const std::uint8_t* indices, int rows, int bits, PieceDeflater& stream,
+                    PngBytes& out) {
+        const size_t stride = 1 + (static_cast<size_t>(width_) * bits + 7) / 8;
+        rows_.resize(stride * static_cast<size_t>(rows));
+        for (int y = 0; y < rows; ++y) {
+            rows_[stride * static_cast<size_t>(y)] = 0;
+            PackIndexRow(indices + static_cast<size_t>(width_) * y, width_, bits,
+                         rows_.data() + stride * static_cast<size_t>(y) + 1);
+        }
+        return stream.Put(rows_.data(), rows_.size(), out);
+    }
+
+    // Each row kept so far, as 8-bit indices, to `use`; the stream is ended first.
+    template <typename Use>
+    bool EachIndexRow(Use&& use) {
+        if (!indices_.Finish(indexed_)) return false;
+        const size_t stride = 1 + (static_cast<size_t>(width_) * bits_ + 7) / 8;
+        const size_t batch = std::max<size_t>(1, (size_t{1} << 20) / stride);
         z_stream in{};
         if (inflateInit(&in) != Z_OK) return false;
-        PngBytes rows(batch * wide);
+        PngBytes rows(batch * stride), indices(static_cast<size_t>(width_));
         in.next_in = indexed_.data();
         in.avail_in = static_cast<uInt>(indexed_.size());
         bool ok = true;
         for (int y = 0; ok && y < indexedRows_;) {
             const int n = static_cast<int>(std::min<size_t>(batch, size_t(indexedRows_ - y)));
             in.next_out = rows.data();
-            in.avail_out = static_cast<uInt>(wide * static_cast<size_t>(n));
+            in.avail_out = static_cast<uInt>(stride * static_cast<size_t>(n));
             const int rc = inflate(&in, Z_SYNC_FLUSH);
             ok = (rc == Z_OK || rc == Z_STREAM_END) && in.avail_out == 0;
             for (int i = 0; ok && i < n; ++i) {
-                const std::uint8_t* index = rows.data() + wide * static_cast<size_t>(i) + 1;
-                std::uint8_t* rgb = section_.data() + 3 * static_cast<size_t>(width_) * held_;
-                for (int x = 0; x < width_; ++x) {
-                    const QRgb c = colours_[index[x]];
-                    rgb[3 * x] = static_cast<std::uint8_t>(qRed(c));
-                    rgb[3 * x + 1] = static_cast<std::uint8_t>(qGreen(c));
-                    rgb[3 * x + 2] = static_cast<std::uint8_t>(qBlue(c));
-                }
-                if (++held_ == kSectionRows) ok = PutSection();
+                UnpackIndexRow(rows.data() + stride * static_cast<size_t>(i) + 1, width_, bits_,
+                               indices.data());
+                ok = use(indices.data());
             }
             y += n;
         }
         inflateEnd(&in);
+        return ok;
+    }
+
+    // The rows kept, packed again to `bits`.
+    bool Repack(int bits) {
+        PieceDeflater fresh;
+        PngBytes out;
+        if (!fresh.Start() || !EachIndexRow([&](const std::uint8_t* indices) {
+                return PutIndices(indices, 1, bits, fresh, out);
+            }))
+            return false;
+        indices_ = std::move(fresh);
+        indexed_.swap(out);
+        return true;
+    }
+
+    // The picture has more than 256 colours after all: the colour file begins, its rows so
+    // far made again from the indices kept.
+    bool CatchUp() {
+        const QByteArray head = PngHead(width_, height_, 8, 2, {});
+        if (out_->write(head) != head.size()) return false;
+        const bool ok = EachIndexRow([&](const std::uint8_t* indices) {
+            std::uint8_t* rgb = section_.data() + 3 * static_cast<size_t>(width_) * held_;
+            for (int x = 0; x < width_; ++x) {
+                const QRgb c = colours_[indices[x]];
+                rgb[3 * x] = static_cast<std::uint8_t>(qRed(c));
+                rgb[3 * x + 1] = static_cast<std::uint8_t>(qGreen(c));
+                rgb[3 * x + 2] = static_cast<std::uint8_t>(qBlue(c));
+            }
+            return ++held_ < kSectionRows || PutSection();
+        });
         PngBytes().swap(indexed_);
         return ok;
     }
@@ -254,79 +298,51 @@ class PngBands final : public BandEncoder {
         const size_t size = stride * static_cast<size_t>(held_);
         plain_.resize(size);
         filtered_.resize(size);
-        for (int y = 0; y < held_; ++y) {
+        const auto row = [&](int y) { return section_.data() + width * static_cast<size_t>(y); };
+        // The sample both ways, filtered against the rows above it.
+        const int sample = std::min(held_, kSampleRows);
+        for (int y = 0; y < sample; ++y) {
             const size_t at = stride * static_cast<size_t>(y);
             plain_[at] = 0;
-            std::memcpy(plain_.data() + at + 1, section_.data() + width * static_cast<size_t>(y),
-                        width);
-            std::memcpy(filter_->Input(), plain_.data() + at + 1, width);
+            std::memcpy(plain_.data() + at + 1, row(y), width);
+            std::memcpy(filter_->Input(), row(y), width);
             filter_->Row(filtered_.data() + at);
         }
-        held_ = 0;
-        trial_out_.resize(libdeflate_zlib_compress_bound(trial_.get(), size));
-        const size_t plainSize = libdeflate_zlib_compress(trial_.get(), plain_.data(), size,
+        const size_t tried = stride * static_cast<size_t>(sample);
+        trial_out_.resize(libdeflate_zlib_compress_bound(trial_.get(), tried));
+        const size_t plainSize = libdeflate_zlib_compress(trial_.get(), plain_.data(), tried,
                                                           trial_out_.data(), trial_out_.size());
-        const size_t filteredSize = libdeflate_zlib_compress(trial_.get(), filtered_.data(), size,
+        const size_t filteredSize = libdeflate_zlib_compress(trial_.get(), filtered_.data(), tried,
                                                              trial_out_.data(), trial_out_.size());
-        const PngBytes& chosen =
-            filteredSize > 0 && (plainSize == 0 || filteredSize < plainSize) ? filtered_ : plain_;
+        const bool filtered = filteredSize > 0 && (plainSize == 0 || filteredSize < plainSize);
+        PngBytes& chosen = filtered ? filtered_ : plain_;
+        for (int y = sample; y < held_; ++y) {
+            std::memcpy(filter_->Input(), row(y), width);
+            if (filtered)
+                filter_->Row(chosen.data() + stride * static_cast<size_t>(y));
+            else
+                filter_->Plain(chosen.data() + stride * static_cast<size_t>(y));
+        }
+        held_ = 0;
         return colour_.Put(chosen.data(), size, pending_) &&
                (pending_.size() < kChunkBytes || WriteIdat(pending_));
     }
 
-    // The file again from its start, as a palette picture: the kept indices as they are
-    // when 8 bits a pixel are needed, else repacked through a new stream.
+    // The palette picture: the indices kept are already packed as its colours need.
     bool WritePalette() {
         if (!indices_.Finish(indexed_)) return Failed();
-        const int bits = PngIndexBits(static_cast<int>(colours_.size()));
         PngBytes palette;
         for (const QRgb c : colours_)
             palette.insert(palette.end(), {static_cast<std::uint8_t>(qRed(c)),
                                            static_cast<std::uint8_t>(qGreen(c)),
                                            static_cast<std::uint8_t>(qBlue(c))});
-        const QByteArray head = PngHead(width_, height_, bits, 3, palette);
+        const QByteArray head = PngHead(width_, height_, bits_, 3, palette);
         if (out_->write(head) != head.size()) return Failed();
-        if (bits == 8) {
-            for (size_t at = 0; at < indexed_.size(); at += kChunkBytes) {
-                const size_t n = std::min(kChunkBytes, indexed_.size() - at);
-                if (!WriteChunk("IDAT", indexed_.data() + at, n)) return Failed();
-            }
-        } else if (!Repack(bits)) {
-            return Failed();
+        for (size_t at = 0; at < indexed_.size(); at += kChunkBytes) {
+            const size_t n = std::min(kChunkBytes, indexed_.size() - at);
+            if (!WriteChunk("IDAT", indexed_.data() + at, n)) return Failed();
         }
         return WriteChunk("IEND", nullptr, 0);
-    }
-
-    // The 8-bit index rows inflated a few at a time, packed to `bits` and deflated anew.
-    bool Repack(int bits) {
-        const size_t wide = static_cast<size_t>(width_) + 1;
-        const size_t narrow = 1 + (static_cast<size_t>(width_) * bits + 7) / 8;
-        const size_t batch = std::max<size_t>(1, (size_t{1} << 20) / wide);
-        z_stream in{};
-        if (inflateInit(&in) != Z_OK) return false;
-        PieceDeflater packed;
-        bool ok = packed.Start();
-        PngBytes rows(batch * wide), repacked, out;
-        in.next_in = indexed_.data();
-        in.avail_in = static_cast<uInt>(indexed_.size());
-        for (int y = 0; ok && y < height_;) {
-            const int n =
-                static_cast<int>(std::min<size_t>(batch, static_cast<size_t>(height_ - y)));
-            in.next_out = rows.data();
-            in.avail_out = static_cast<uInt>(wide * static_cast<size_t>(n));
-            const int rc = inflate(&in, Z_SYNC_FLUSH);
-            ok = (rc == Z_OK || rc == Z_STREAM_END) && in.avail_out == 0;
-            repacked.assign(narrow * static_cast<size_t>(n), 0);
-            for (int i = 0; ok && i < n; ++i)
-                PackIndexRow(rows.data() + wide * static_cast<size_t>(i) + 1, width_, bits,
-                             repacked.data() + narrow * static_cast<size_t>(i) + 1);
-            y += n;
-            ok = ok && packed.Put(repacked.data(), repacked.size(), out) &&
-                 (y < height_ || packed.Finish(out)) &&
-                 (out.size() < kChunkBytes || WriteIdat(out));
-        }
-        inflateEnd(&in);
-        return ok && WriteIdat(out);
     }
 
     QFileDevice* out_ = nullptr;
@@ -345,6 +361,8 @@ class PngBands final : public BandEncoder {
     PieceDeflater indices_;
     PngBytes indexed_;
     int indexedRows_ = 0;
+    int bits_ = 8;   // of the indices kept
+    PngBytes band_;  // a band's 8-bit indices
     QHash<QRgb, int> index_;
     std::vector<QRgb> colours_;
     QRgb last_ = 0;

@@ -44,6 +44,18 @@ void PackIndexRow(const std::uint8_t* __restrict in, int width, int bits,
     }
 }
 
+void UnpackIndexRow(const std::uint8_t* in, int width, int bits, std::uint8_t* out) {
+    if (bits == 8) {
+        std::memcpy(out, in, static_cast<size_t>(width));
+        return;
+    }
+    const int perByte = 8 / bits;
+    const unsigned mask = (1u << bits) - 1;
+    for (int x = 0; x < width; ++x)
+        out[x] =
+            static_cast<std::uint8_t>((in[x / perByte] >> (8 - bits * (1 + x % perByte))) & mask);
+}
+
 // The usual 32-bit pictures need no converted copy of the whole.
 void PngRgbRow(const QImage& image, int y, std::uint8_t* __restrict out) {
     if (image.format() == QImage::Format_RGB888) {

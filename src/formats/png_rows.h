@@ -16,6 +16,9 @@ int PngIndexBits(int colours);
 // (width * bits + 7) / 8 bytes at `out`.
 void PackIndexRow(const std::uint8_t* in, int width, int bits, std::uint8_t* out);
 
+// The reverse: `width` indices of `bits` each from `in`, one a byte to `out`.
+void UnpackIndexRow(const std::uint8_t* in, int width, int bits, std::uint8_t* out);
+
 // Row y of a picture in RGB888 or RGB32 as three bytes a pixel.
 void PngRgbRow(const QImage& image, int y, std::uint8_t* out);
 

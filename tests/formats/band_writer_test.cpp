@@ -15,8 +15,8 @@
 namespace {
 
 // Pictures whose every pixel the test knows. Colour counts: two, sixteen and 256 colours
-// of a fixed list; "late" has 256 of them and a 257th in its last row only; "page" has text
-// strokes, a gradient and noise.
+// of a fixed list; "late" has 256 of them and a 257th in its last row only; "growing" has
+// more colours in each quarter of its rows; "page" has text strokes, a gradient and noise.
 QImage Picture(const QString& kind, int width, int height) {
     QImage picture(width, height, QImage::Format_RGB32);
     QRandomGenerator random(11);
@@ -29,6 +29,12 @@ QImage Picture(const QString& kind, int width, int height) {
             if (kind == u"two") c = (x / 3 + y) % 5 == 0 ? qRgb(0, 0, 0) : qRgb(255, 255, 255);
             if (kind == u"sixteen") c = listed(i % 16);
             if (kind == u"all256" || kind == u"late") c = listed((i + y * width) % 256);
+            // 2 colours in the first quarter, 4, 16, then 200 or 300 in the last.
+            if (kind.startsWith(u"growing")) {
+                const int quarter = 4 * y / height;
+                const int last = kind == u"growing past 256" ? 300 : 200;
+                c = listed(i % (quarter == 0 ? 2 : quarter == 1 ? 4 : quarter == 2 ? 16 : last));
+            }
             if (kind == u"page") {
                 c = qRgb(250, 250, 250);
                 if (y % 40 < 14 && (x / 3 + y / 2) % 7 < 3) c = qRgb(20, 20, 30);
@@ -133,6 +139,8 @@ class BandWriterTest : public QObject {
             {"256 colours", "all256", {131, 60}, {20}},
             {"257th in the last band", "late", {131, 60}, {20, 39, 1}},
             {"257th after megabytes", "late", {2000, 1300}, {640, 659, 1}},
+            {"more colours band by band", "growing", {2000, 1300}, {300, 1, 333}},
+            {"more colours, then too many", "growing past 256", {203, 100}, {13, 30}},
         };
         for (const auto& f : formats)
             for (const auto& s : shapes)
