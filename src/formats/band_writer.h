@@ -12,8 +12,8 @@
 
 class BandWriter {
   public:
-    virtual ~BandWriter() =
-        default;  // unfinished: cancelled, the target untouched, no temporary left
+    // Unfinished: cancelled, the target untouched, no temporary left.
+    virtual ~BandWriter() = default;
     // The picture's size in pixels. Called again, it starts over: rows given so far are dropped.
     virtual Outcome Begin(QSize size) = 0;
     // The next rows, top to bottom, full width, QImage::Format_RGB32 (any height >= 1; the
@@ -28,7 +28,7 @@ class BandWriter {
 
 // A writer for `format` at `path`; null for the formats that need the whole picture at once
 // (GIF, WebP, AVIF, PDF). Its files are those of WritePictureFile for the whole picture:
-// BMP and JPEG (baseline and progressive) byte for byte, PNG the same pixels in about the
-// same size (one zlib stream, the filters chosen band by band).
+// BMP and JPEG (baseline and progressive) byte for byte, PNG the same pixels and palette
+// in about the same size (its row filters chosen for every 64 rows).
 std::unique_ptr<BandWriter> BandWriterFor(const QString& path, PictureFormat format,
                                           JpegChoice jpeg = {});

@@ -1,7 +1,7 @@
 // PNG band by band. While the picture has 256 colours or fewer, only a deflated stream of
-// palette indices is kept, in memory; at the end it becomes the file, repacked to fewer bits
-// where few colours allow. At the 257th colour the rows so far are made again from it and
-// from then on the colour rows go through one deflate stream straight into the file.
+// palette indices is kept, in memory, packed to the bits its colours so far need; at the end
+// it becomes the file. At the 257th colour the rows so far are made again from it, and from
+// then on the colour rows go through one deflate stream straight into the file.
 #include <libdeflate.h>
 #include <zlib.h>
 
