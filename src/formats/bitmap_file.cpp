@@ -9,36 +9,35 @@
 #include <cstring>
 #include <vector>
 
-namespace {
+namespace {}  // namespace
 
 // The headers' fields as Qt's writer fills them: a 72 dpi default where the picture has
 // no resolution, no palette, the rows' size stated.
-void PutHeaders(unsigned char* at, const QImage& picture, quint32 rowBytes) {
+void PutBitmapHeaders(unsigned char* at, QSize size, int dotsX, int dotsY, quint32 rowBytes) {
     const auto u16 = [&](int offset, quint16 value) { qToLittleEndian(value, at + offset); };
     const auto u32 = [&](int offset, quint32 value) { qToLittleEndian(value, at + offset); };
-    const quint32 image = rowBytes * static_cast<quint32>(picture.height());
+    const quint32 image = rowBytes * static_cast<quint32>(size.height());
     at[0] = 'B';
     at[1] = 'M';
     u32(2, 54 + image);
     u32(6, 0);
     u32(10, 54);
     u32(14, 40);
-    u32(18, static_cast<quint32>(picture.width()));
-    u32(22, static_cast<quint32>(picture.height()));
+    u32(18, static_cast<quint32>(size.width()));
+    u32(22, static_cast<quint32>(size.height()));
     u16(26, 1);
     u16(28, 24);
     u32(30, 0);
     u32(34, image);
-    u32(38, static_cast<quint32>(picture.dotsPerMeterX() ? picture.dotsPerMeterX() : 2834));
-    u32(42, static_cast<quint32>(picture.dotsPerMeterY() ? picture.dotsPerMeterY() : 2834));
+    u32(38, static_cast<quint32>(dotsX ? dotsX : 2834));
+    u32(42, static_cast<quint32>(dotsY ? dotsY : 2834));
     u32(46, 0);
     u32(50, 0);
 }
 
-// One row of native 32-bit pixels as blue, green, red bytes: on a little-endian machine
-// each word already starts with those three, so every store of four bytes is overwritten
-// by the next pixel's but the last.
-void PackRow(const QRgb* in, unsigned char* out, int width) {
+// On a little-endian machine each word already starts with those three bytes, so every
+// store of four bytes is overwritten by the next pixel's but the last.
+void PackBitmapRow(const QRgb* in, unsigned char* out, int width) {
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         for (int x = 0; x + 1 < width; ++x) std::memcpy(out + 3 * x, in + x, 4);
         if (width > 0) std::memcpy(out + 3 * (width - 1), in + width - 1, 3);
@@ -50,8 +49,6 @@ void PackRow(const QRgb* in, unsigned char* out, int width) {
         }
     }
 }
-
-}  // namespace
 
 bool WriteBitmap(const QImage& picture, QIODevice& out) {
     if (picture.isNull()) return false;
@@ -67,14 +64,15 @@ bool WriteBitmap(const QImage& picture, QIODevice& out) {
     const int band = static_cast<int>(std::clamp<qsizetype>((1 << 20) / rowBytes, 1, rgb.height()));
     std::vector<unsigned char> buffer(
         static_cast<size_t>(std::max<qsizetype>(54, band * rowBytes)));
-    PutHeaders(buffer.data(), rgb, static_cast<quint32>(rowBytes));
+    PutBitmapHeaders(buffer.data(), rgb.size(), rgb.dotsPerMeterX(), rgb.dotsPerMeterY(),
+                     static_cast<quint32>(rowBytes));
     if (out.write(reinterpret_cast<const char*>(buffer.data()), 54) != 54) return false;
     for (int y = rgb.height(); y > 0;) {
         const int rows = std::min(band, y);
         unsigned char* row = buffer.data();
         for (int i = 0; i < rows; ++i, row += rowBytes) {
             --y;
-            PackRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)), row, width);
+            PackBitmapRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)), row, width);
             std::memset(row + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
         }
         const qsizetype bytes = rows * rowBytes;

@@ -20,6 +20,13 @@ Outcome SavePicture(const QImage& picture, const QString& path,
 // writer gives, several times faster. False when the picture is empty or a write fails.
 bool WriteBitmap(const QImage& picture, QIODevice& out);
 
+// The 54 bytes of the file and info headers of a picture of `size` whose rows take
+// `rowBytes` each; a resolution of 0 stands for none (72 dpi is written).
+void PutBitmapHeaders(unsigned char* at, QSize size, int dotsX, int dotsY, quint32 rowBytes);
+
+// One row of native 32-bit pixels as blue, green, red bytes, `width` * 3 of them.
+void PackBitmapRow(const QRgb* in, unsigned char* out, int width);
+
 // A bitmap file read back as 32-bit RGB; nothing when it cannot be read, is no regular
 // file, or its header or length is wrong (ReadBitmapFile tells why).
 std::optional<QImage> LoadPicture(const QString& path);

@@ -1,5 +1,8 @@
 #include "formats/jpeg_baseline.h"
 
+#include <libdeflate.h>
+
+#include <QIODevice>
 #include <QSysInfo>
 
 // jpeglib.h needs FILE and size_t declared first.
@@ -19,6 +22,7 @@ extern "C" {
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -367,22 +371,38 @@ bool Prepare(Writer* writer, J_COLOR_SPACE space, int width, int height, int qua
     return true;
 }
 
-// Codes the blocks with tables made from `dc` and `ac`, counts per table number.
-bool Encode(Writer* writer, Grow* sink, long (*dc)[kSymbols], long (*ac)[kSymbols]) {
-    jpeg_compress_struct& cinfo = writer->cinfo;
-    if (setjmp(writer->errors.back)) return false;
-    sink->base.init_destination = GrowStart;
-    sink->base.empty_output_buffer = GrowFull;
-    sink->base.term_destination = GrowEnd;
-    cinfo.dest = &sink->base;
+// Codes the blocks of `arrays` into `dest` with tables made from `dc` and `ac`, counts per
+// table number.
+bool Encode(jpeg_compress_struct& cinfo, ErrorManager& errors, jvirt_barray_ptr* arrays,
+            jpeg_destination_mgr* dest, long (*dc)[kSymbols], long (*ac)[kSymbols]) {
+    if (setjmp(errors.back)) return false;
+    cinfo.dest = dest;
     for (int t = 0; t < 2; ++t) {
         jpeg_gen_optimal_table(&cinfo, cinfo.dc_huff_tbl_ptrs[t], dc[t]);
         jpeg_gen_optimal_table(&cinfo, cinfo.ac_huff_tbl_ptrs[t], ac[t]);
     }
     cinfo.optimize_coding = FALSE;
-    jpeg_write_coefficients(&cinfo, writer->arrays);
+    jpeg_write_coefficients(&cinfo, arrays);
     jpeg_finish_compress(&cinfo);
     return true;
+}
+
+// A band's counts added to the picture's, per table; a band after the first started its
+// DC differences at 0 where the file continues from `lastDc`, the band before's.
+void AddCounts(const jpeg_component_info* components, const Counts& counts, const int* lastDc,
+               long (*dc)[kSymbols], long (*ac)[kSymbols]) {
+    for (int c = 0; c < kComponents; ++c) {
+        const jpeg_component_info& component = components[c];
+        for (int s = 0; s < kSymbols; ++s) {
+            dc[component.dc_tbl_no][s] += counts.dc[c][s];
+            ac[component.ac_tbl_no][s] += counts.ac[c][s];
+        }
+        if (lastDc) {
+            const int first = counts.firstDc[c];
+            --dc[component.dc_tbl_no][Bits(first)];
+            ++dc[component.dc_tbl_no][Bits(first - lastDc[c])];
+        }
+    }
 }
 
 // Two threads when the picture has at least two MCU rows to share.
@@ -435,34 +455,329 @@ std::optional<QByteArray> CompressBaseline(const QImage& pixels, int quality) {
     CompressBands(bands.data(), bandCount, &next);
     if (helper.joinable()) helper.join();
 
-    // The counts per table; each band after the first started its DC differences at 0
-    // where the file continues from the band before.
     long dc[2][kSymbols] = {}, ac[2][kSymbols] = {};
     bool ok = true;
     for (int b = 0; b < bandCount; ++b) {
         ok = ok && bands[b].ok;
-        for (int c = 0; c < kComponents; ++c) {
-            const jpeg_component_info& component = writer.cinfo.comp_info[c];
-            for (int s = 0; s < kSymbols; ++s) {
-                dc[component.dc_tbl_no][s] += bands[b].counts.dc[c][s];
-                ac[component.ac_tbl_no][s] += bands[b].counts.ac[c][s];
-            }
-            if (b > 0) {
-                const int first = bands[b].counts.firstDc[c];
-                --dc[component.dc_tbl_no][Bits(first)];
-                ++dc[component.dc_tbl_no][Bits(first - bands[b - 1].counts.lastDc[c])];
-            }
-        }
+        AddCounts(writer.cinfo.comp_info, bands[b].counts,
+                  b > 0 ? bands[b - 1].counts.lastDc : nullptr, dc, ac);
     }
     std::optional<QByteArray> out;
     Grow sink{};
     sink.capacity =
         static_cast<size_t>(std::max<qint64>(16384, qint64{pixels.width()} * pixels.height() / 8));
     sink.data = static_cast<JOCTET*>(std::malloc(sink.capacity));
-    if (ok && sink.data && Encode(&writer, &sink, dc, ac) && sink.size > 0)
+    sink.base.init_destination = GrowStart;
+    sink.base.empty_output_buffer = GrowFull;
+    sink.base.term_destination = GrowEnd;
+    if (ok && sink.data && Encode(writer.cinfo, writer.errors, writer.arrays, &sink.base, dc, ac) &&
+        sink.size > 0)
         out =
             QByteArray(reinterpret_cast<const char*>(sink.data), static_cast<qsizetype>(sink.size));
     std::free(sink.data);
     jpeg_destroy_compress(&writer.cinfo);
     return out;
+}
+
+// ---- The same file made band by band ----
+
+namespace {
+
+// A band's blocks are kept packed: per block its mask of coefficients that are not zero,
+// then those, in natural order; the band's bytes are then deflated. A page's blocks are
+// mostly flat, so this comes near the coded file's size.
+constexpr int kPackLevel = 1;
+
+struct PackedBand {
+    std::vector<uint8_t> bytes[kComponents];  // deflated
+    size_t size[kComponents];                 // before
+    JDIMENSION firstRow[kComponents];         // block row of the picture where it starts
+    JDIMENSION rows[kComponents];
+};
+
+void Pack(const JBLOCKARRAY rows, JDIMENSION height, JDIMENSION width, std::vector<uint8_t>& out) {
+    out.clear();
+    for (JDIMENSION y = 0; y < height; ++y)
+        for (JDIMENSION x = 0; x < width; ++x) {
+            const JCOEF* block = rows[y][x];
+            uint64_t mask = NonZero(block);
+            const size_t at = out.size();
+            out.resize(at + 8 + 2 * static_cast<size_t>(std::popcount(mask)));
+            std::memcpy(out.data() + at, &mask, 8);
+            uint8_t* value = out.data() + at + 8;
+            for (; mask; mask &= mask - 1, value += 2)
+                std::memcpy(value, &block[std::countr_zero(mask)], 2);
+        }
+}
+
+// False when the bytes are not `height` x `width` packed blocks.
+bool Unpack(const uint8_t* in, size_t size, JBLOCKARRAY rows, JDIMENSION height, JDIMENSION width) {
+    const uint8_t* end = in + size;
+    for (JDIMENSION y = 0; y < height; ++y)
+        for (JDIMENSION x = 0; x < width; ++x) {
+            JCOEF* block = rows[y][x];
+            uint64_t mask;
+            if (end - in < 8) return false;
+            std::memcpy(&mask, in, 8);
+            in += 8;
+            if (end - in < 2 * std::popcount(mask)) return false;
+            std::memset(block, 0, sizeof(JBLOCK));
+            for (; mask; mask &= mask - 1, in += 2)
+                std::memcpy(&block[std::countr_zero(mask)], in, 2);
+        }
+    return in == end;
+}
+
+struct DeflateDeleter {
+    void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+// Blocks of one component as rows of JBLOCKs, with the row pointers libjpeg wants.
+struct BlockRows {
+    std::vector<JCOEF> blocks;
+    std::vector<JBLOCKROW> rows;
+    void Resize(JDIMENSION height, JDIMENSION width) {
+        blocks.resize(static_cast<size_t>(height) * width * DCTSIZE2);
+        rows.resize(height);
+        for (JDIMENSION y = 0; y < height; ++y)
+            rows[y] = reinterpret_cast<JBLOCKROW>(blocks.data() + size_t{y} * width * DCTSIZE2);
+    }
+};
+
+// What the coefficient writer reads in place of a virtual block array: one component's
+// packed bands, unpacked a band at a time as its rows are asked for.
+struct PackedArray {
+    const std::vector<PackedBand>* bands;
+    int component;
+    JDIMENSION width;  // blocks a row, padded to whole MCUs
+    libdeflate_decompressor* inflater;
+    size_t current;  // band now in `unpacked`, or bands->size()
+    std::vector<uint8_t> scratch;
+    BlockRows unpacked;
+};
+
+JBLOCKARRAY AccessPacked(j_common_ptr cinfo, jvirt_barray_ptr handle, JDIMENSION first,
+                         JDIMENSION count, boolean) {
+    auto* array = reinterpret_cast<PackedArray*>(handle);
+    const std::vector<PackedBand>& bands = *array->bands;
+    const int c = array->component;
+    size_t b = array->current < bands.size() && bands[array->current].firstRow[c] <= first
+                   ? array->current
+                   : 0;
+    while (b + 1 < bands.size() && bands[b + 1].firstRow[c] <= first) ++b;
+    if (b >= bands.size() || first + count > bands[b].firstRow[c] + RoundUp(bands[b].rows[c], 2))
+        ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+    if (b != array->current) {
+        const PackedBand& band = bands[b];
+        array->current = bands.size();
+        array->scratch.resize(band.size[c]);
+        array->unpacked.Resize(RoundUp(band.rows[c], 2), array->width);
+        size_t got = 0;
+        if (libdeflate_deflate_decompress(array->inflater, band.bytes[c].data(),
+                                          band.bytes[c].size(), array->scratch.data(),
+                                          array->scratch.size(), &got) != LIBDEFLATE_SUCCESS ||
+            got != band.size[c] ||
+            !Unpack(array->scratch.data(), got, array->unpacked.rows.data(), band.rows[c],
+                    array->width))
+            ERREXIT(cinfo, JERR_BAD_VIRTUAL_ACCESS);
+        array->current = b;
+    }
+    return array->unpacked.rows.data() + (first - bands[b].firstRow[c]);
+}
+
+// The file's bytes straight to a device.
+struct DeviceSink {
+    jpeg_destination_mgr base;
+    QIODevice* device;
+    JOCTET bytes[1 << 16];
+};
+
+void DeviceStart(j_compress_ptr cinfo) {
+    auto* sink = reinterpret_cast<DeviceSink*>(cinfo->dest);
+    sink->base.next_output_byte = sink->bytes;
+    sink->base.free_in_buffer = sizeof sink->bytes;
+}
+
+void DevicePut(j_compress_ptr cinfo, size_t size) {
+    auto* sink = reinterpret_cast<DeviceSink*>(cinfo->dest);
+    if (sink->device->write(reinterpret_cast<const char*>(sink->bytes),
+                            static_cast<qint64>(size)) != static_cast<qint64>(size))
+        ERREXIT(cinfo, JERR_FILE_WRITE);
+}
+
+boolean DeviceFull(j_compress_ptr cinfo) {
+    DevicePut(cinfo, sizeof DeviceSink::bytes);
+    DeviceStart(cinfo);
+    return TRUE;
+}
+
+void DeviceEnd(j_compress_ptr cinfo) {
+    auto* sink = reinterpret_cast<DeviceSink*>(cinfo->dest);
+    DevicePut(cinfo, sizeof sink->bytes - sink->base.free_in_buffer);
+}
+
+}  // namespace
+
+struct JpegBands::State {
+    int width = 0;
+    int height = 0;
+    int quality = 0;
+    bool progressive = false;
+    int taken = 0;  // rows compressed so far, a multiple of 16 until the last
+    QImage carry;   // rows short of a whole MCU row, waiting for the next
+    int carried = 0;
+    bool failed = false;
+    std::vector<PackedBand> bands;
+    long dc[2][kSymbols] = {};
+    long ac[2][kSymbols] = {};
+    int lastDc[kComponents] = {};
+    JDIMENSION nextRow[kComponents] = {};
+    std::unique_ptr<libdeflate_compressor, DeflateDeleter> deflater;
+    std::vector<uint8_t> packed;
+    BlockRows blocks[kComponents];
+    // The table numbers libjpeg's defaults give: 0 for Y, 1 for both chroma components.
+    jpeg_component_info components[kComponents] = {};
+};
+
+JpegBands::JpegBands(int width, int height, int quality, bool progressive)
+    : state_(std::make_unique<State>()) {
+    State& s = *state_;
+    s.width = width;
+    s.height = height;
+    s.quality = std::clamp(quality, 1, 100);
+    s.progressive = progressive;
+    for (int c = 0; c < kComponents; ++c)
+        s.components[c].dc_tbl_no = s.components[c].ac_tbl_no = c == 0 ? 0 : 1;
+    s.deflater.reset(libdeflate_alloc_compressor(kPackLevel));
+    s.failed = !s.deflater || width <= 0 || height <= 0 || width > JPEG_MAX_DIMENSION ||
+               height > JPEG_MAX_DIMENSION;
+    if (!s.failed) s.carry = QImage(width, 16, QImage::Format_RGB32);
+    s.failed = s.failed || s.carry.isNull();
+}
+
+JpegBands::~JpegBands() = default;
+
+bool JpegBands::CompressRows(const QImage& pixels, int top, int rows) {
+    State& s = *state_;
+    Band band{};
+    band.pixels = &pixels;
+    band.space = *ColorSpaceOf(QImage::Format_RGB32);
+    band.quality = s.quality;
+    band.top = top;
+    band.rows = rows;
+    // The band's blocks as libjpeg lays them out for a picture of its rows.
+    JDIMENSION across[kComponents], down[kComponents];
+    for (int c = 0; c < kComponents; ++c) {
+        const int factor = c == 0 ? 2 : 1;
+        across[c] = RoundUp(static_cast<JDIMENSION>((qint64{s.width} * factor + 15) / 16), factor);
+        down[c] = static_cast<JDIMENSION>((qint64{rows} * factor + 15) / 16);
+        s.blocks[c].Resize(RoundUp(down[c], factor), across[c]);
+        band.blocks[c] = s.blocks[c].rows.data();
+    }
+    CompressBand(&band);
+    if (!band.ok) return false;
+    PackedBand packed{};
+    for (int c = 0; c < kComponents; ++c) {
+        Pack(band.blocks[c], down[c], across[c], s.packed);
+        std::vector<uint8_t>& out = packed.bytes[c];
+        out.resize(libdeflate_deflate_compress_bound(s.deflater.get(), s.packed.size()));
+        out.resize(libdeflate_deflate_compress(s.deflater.get(), s.packed.data(), s.packed.size(),
+                                               out.data(), out.size()));
+        if (out.empty() && !s.packed.empty()) return false;
+        out.shrink_to_fit();
+        packed.size[c] = s.packed.size();
+        packed.firstRow[c] = s.nextRow[c];
+        packed.rows[c] = down[c];
+        s.nextRow[c] += down[c];
+    }
+    AddCounts(s.components, band.counts, s.bands.empty() ? nullptr : s.lastDc, s.dc, s.ac);
+    std::memcpy(s.lastDc, band.counts.lastDc, sizeof s.lastDc);
+    s.bands.push_back(std::move(packed));
+    s.taken += rows;
+    return true;
+}
+
+bool JpegBands::Add(const QImage& rows) {
+    State& s = *state_;
+    if (s.failed || rows.format() != QImage::Format_RGB32 || rows.width() != s.width ||
+        s.taken + s.carried + rows.height() > s.height)
+        return !(s.failed = true);
+    int top = 0;
+    // Bands of the picture start at MCU rows: rows short of one wait in `carry`.
+    if (s.carried > 0) {
+        const int n = std::min(16 - s.carried, rows.height());
+        for (int i = 0; i < n; ++i)
+            std::memcpy(s.carry.scanLine(s.carried + i), rows.constScanLine(i),
+                        static_cast<size_t>(s.width) * 4);
+        s.carried += n;
+        top = n;
+        if (s.carried == 16 || s.taken + s.carried == s.height) {
+            if (!CompressRows(s.carry, 0, s.carried)) return !(s.failed = true);
+            s.carried = 0;
+        }
+    }
+    const int left = rows.height() - top;
+    const int whole = s.taken + left == s.height ? left : left / 16 * 16;
+    if (whole > 0 && !CompressRows(rows, top, whole)) return !(s.failed = true);
+    for (int i = top + whole; i < rows.height(); ++i)
+        std::memcpy(s.carry.scanLine(s.carried++), rows.constScanLine(i),
+                    static_cast<size_t>(s.width) * 4);
+    return true;
+}
+
+bool JpegBands::Write(QIODevice& out) {
+    State& s = *state_;
+    if (s.failed || s.taken != s.height) return false;
+    std::unique_ptr<libdeflate_decompressor, DeflateDeleter> inflater(
+        libdeflate_alloc_decompressor());
+    if (!inflater) return false;
+    PackedArray arrays[kComponents];
+    jvirt_barray_ptr handles[kComponents];
+    for (int c = 0; c < kComponents; ++c) {
+        const int factor = c == 0 ? 2 : 1;
+        arrays[c].bands = &s.bands;
+        arrays[c].component = c;
+        arrays[c].width =
+            RoundUp(static_cast<JDIMENSION>((qint64{s.width} * factor + 15) / 16), factor);
+        arrays[c].inflater = inflater.get();
+        arrays[c].current = s.bands.size();
+        handles[c] = reinterpret_cast<jvirt_barray_ptr>(&arrays[c]);
+    }
+    auto sink = std::make_unique<DeviceSink>();
+    sink->base.init_destination = DeviceStart;
+    sink->base.empty_output_buffer = DeviceFull;
+    sink->base.term_destination = DeviceEnd;
+    sink->device = &out;
+    return WritePacked(&sink->base, handles);
+}
+
+// No object with a destructor lives in this frame across setjmp.
+bool JpegBands::WritePacked(jpeg_destination_mgr* dest, jvirt_barray_ptr* handles) {
+    State& s = *state_;
+    jpeg_compress_struct cinfo;
+    ErrorManager errors;
+    UseErrors(cinfo, errors);
+    if (setjmp(errors.back)) {
+        jpeg_destroy_compress(&cinfo);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    Configure(cinfo, *ColorSpaceOf(QImage::Format_RGB32), s.width, s.height, s.quality);
+    // The packed bands stand in for the arrays libjpeg would hold whole.
+    cinfo.mem->access_virt_barray = AccessPacked;
+    bool ok = false;
+    if (s.progressive) {
+        // TurboJPEG's progressive files: libjpeg's simple script, tables made for each scan.
+        cinfo.dest = dest;
+        jpeg_simple_progression(&cinfo);
+        cinfo.optimize_coding = TRUE;
+        jpeg_write_coefficients(&cinfo, handles);
+        jpeg_finish_compress(&cinfo);
+        ok = true;
+    } else {
+        ok = Encode(cinfo, errors, handles, dest, s.dc, s.ac);
+    }
+    jpeg_destroy_compress(&cinfo);
+    return ok;
 }

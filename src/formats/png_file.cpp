@@ -14,10 +14,11 @@
 #include <vector>
 
 #include "formats/exact_palette.h"
+#include "formats/png_rows.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using Bytes = PngBytes;
 
 // libdeflate's middle effort: smaller than zlib's default level and about twice as quick.
 constexpr int kLevel = 6;
@@ -29,48 +30,16 @@ constexpr int kSampleBand = 16;
 constexpr int kSampleEvery = 256;
 constexpr double kClearWin = 1.1;
 
-int BitsFor(int colours) {
-    if (colours <= 2) return 1;
-    if (colours <= 4) return 2;
-    if (colours <= 16) return 4;
-    return 8;
-}
-
-// Palette rows: indices packed to `bits`, the first pixel in the high bits, each row
-// led by its filter byte (none: palette rows gain nothing from filters).
+// Palette rows: indices packed to `bits`, each row led by its filter byte (none: palette
+// rows gain nothing from filters).
 Bytes PackedRows(const QImage& indexed, int bits) {
     const size_t width = static_cast<size_t>(indexed.width());
     const size_t stride = 1 + (width * static_cast<size_t>(bits) + 7) / 8;
     Bytes rows(stride * static_cast<size_t>(indexed.height()), 0);
-    const int perByte = 8 / bits;
-    for (int y = 0; y < indexed.height(); ++y) {
-        const uchar* in = indexed.constScanLine(y);
-        std::uint8_t* out = rows.data() + stride * static_cast<size_t>(y) + 1;
-        if (bits == 8) {
-            std::memcpy(out, in, width);
-            continue;
-        }
-        for (size_t x = 0; x < width; ++x) {
-            const int shift = 8 - bits * (1 + static_cast<int>(x % perByte));
-            out[x / perByte] |= static_cast<std::uint8_t>(in[x] << shift);
-        }
-    }
+    for (int y = 0; y < indexed.height(); ++y)
+        PackIndexRow(indexed.constScanLine(y), indexed.width(), bits,
+                     rows.data() + stride * static_cast<size_t>(y) + 1);
     return rows;
-}
-
-// Row y of a picture in RGB888 or RGB32 as three bytes a pixel: the usual 32-bit
-// pictures need no converted copy of the whole.
-void RgbRow(const QImage& image, int y, std::uint8_t* __restrict out) {
-    if (image.format() == QImage::Format_RGB888) {
-        std::memcpy(out, image.constScanLine(y), static_cast<size_t>(image.width()) * 3);
-        return;
-    }
-    const auto* in = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0; x < image.width(); ++x) {
-        out[3 * x] = static_cast<std::uint8_t>(qRed(in[x]));
-        out[3 * x + 1] = static_cast<std::uint8_t>(qGreen(in[x]));
-        out[3 * x + 2] = static_cast<std::uint8_t>(qBlue(in[x]));
-    }
 }
 
 // The picture's rows listed in rowsWanted, as they are, each led by filter byte 0.
@@ -78,81 +47,19 @@ Bytes PlainRows(const QImage& rgb, const std::vector<int>& rowsWanted) {
     const size_t width = static_cast<size_t>(rgb.width()) * 3;
     Bytes rows((width + 1) * rowsWanted.size(), 0);
     for (size_t i = 0; i < rowsWanted.size(); ++i)
-        RgbRow(rgb, rowsWanted[i], rows.data() + (width + 1) * i + 1);
+        PngRgbRow(rgb, rowsWanted[i], rows.data() + (width + 1) * i + 1);
     return rows;
 }
 
-// The five row filters over rows padded in front with one pixel of zeros, so that the
-// pixel to the left and the one above-left always exist. Plain loops the compiler
-// turns into vector code.
-constexpr size_t kBpp = 3;
-
-void FilterNone(const std::uint8_t* __restrict cur, size_t n, std::uint8_t* __restrict out) {
-    std::memcpy(out, cur + kBpp, n);
-}
-void FilterSub(const std::uint8_t* __restrict cur, size_t n, std::uint8_t* __restrict out) {
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(cur[i + kBpp] - cur[i]);
-}
-void FilterUp(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict up, size_t n,
-              std::uint8_t* __restrict out) {
-    for (size_t i = 0; i < n; ++i) out[i] = static_cast<std::uint8_t>(cur[i + kBpp] - up[i + kBpp]);
-}
-void FilterAverage(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict up, size_t n,
-                   std::uint8_t* __restrict out) {
-    for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<std::uint8_t>(cur[i + kBpp] - ((cur[i] + up[i + kBpp]) >> 1));
-}
-void FilterPaeth(const std::uint8_t* __restrict cur, const std::uint8_t* __restrict up, size_t n,
-                 std::uint8_t* __restrict out) {
-    // 16-bit lanes and selects without branches, so that it vectorises too.
-    for (size_t i = 0; i < n; ++i) {
-        const std::int16_t a = cur[i], b = up[i + kBpp], c = up[i];
-        const auto pa = static_cast<std::int16_t>(std::abs(b - c)),
-                   pb = static_cast<std::int16_t>(std::abs(a - c)),
-                   pc = static_cast<std::int16_t>(std::abs(a + b - 2 * c));
-        const std::int16_t bOrC = pb <= pc ? b : c;
-        const std::int16_t predictor = ((pa <= pb) & (pa <= pc)) ? a : bOrC;
-        out[i] = static_cast<std::uint8_t>(cur[i + kBpp] - predictor);
-    }
-}
-
-// The filtered bytes' sum when read as signed: small sums compress well.
-unsigned SignedSum(const std::uint8_t* __restrict row, size_t n) {
-    unsigned sum = 0;
-    for (size_t i = 0; i < n; ++i) {
-        const int v = static_cast<std::int8_t>(row[i]);
-        sum += static_cast<unsigned>(v < 0 ? -v : v);
-    }
-    return sum;
-}
-
-// Colour rows, each filtered by the type whose bytes, read as signed, sum smallest in
-// magnitude: the usual adaptive choice, best for photos and gradients.
+// The rows listed, adaptively filtered; the row above is zeros where the list skips some.
 Bytes FilteredRows(const QImage& rgb, const std::vector<int>& rowsWanted) {
-    const size_t width = static_cast<size_t>(rgb.width()) * kBpp;
+    const size_t width = static_cast<size_t>(rgb.width()) * 3;
     Bytes rows((width + 1) * rowsWanted.size(), 0);
-    Bytes cur(width + kBpp, 0), up(width + kBpp, 0);
-    Bytes trial[5];
-    for (Bytes& t : trial) t.resize(width);
+    AdaptiveFilter filter(rgb.width());
     for (size_t y = 0; y < rowsWanted.size(); ++y) {
-        // The row above is the picture's, or zeros where the rows skip some.
-        if (y > 0 && rowsWanted[y] != rowsWanted[y - 1] + 1) std::fill(up.begin(), up.end(), 0);
-        RgbRow(rgb, rowsWanted[y], cur.data() + kBpp);
-        FilterNone(cur.data(), width, trial[0].data());
-        FilterSub(cur.data(), width, trial[1].data());
-        FilterUp(cur.data(), up.data(), width, trial[2].data());
-        FilterAverage(cur.data(), up.data(), width, trial[3].data());
-        FilterPaeth(cur.data(), up.data(), width, trial[4].data());
-        int best = 0;
-        unsigned bestSum = SignedSum(trial[0].data(), width);
-        for (int t = 1; t < 5; ++t) {
-            const unsigned sum = SignedSum(trial[t].data(), width);
-            if (sum < bestSum) best = t, bestSum = sum;
-        }
-        std::uint8_t* out = rows.data() + (width + 1) * y;
-        out[0] = static_cast<std::uint8_t>(best);
-        std::memcpy(out + 1, trial[best].data(), width);
-        cur.swap(up);
+        if (y > 0 && rowsWanted[y] != rowsWanted[y - 1] + 1) filter.Restart();
+        PngRgbRow(rgb, rowsWanted[y], filter.Input());
+        filter.Row(rows.data() + (width + 1) * y);
     }
     return rows;
 }
@@ -173,33 +80,12 @@ Bytes Compress(const Bytes& rows) {
     return out;
 }
 
-void PutChunk(QByteArray& png, const char* type, const std::uint8_t* data, size_t size) {
-    char length[4];
-    qToBigEndian(static_cast<quint32>(size), length);
-    png.append(length, 4);
-    const qsizetype start = png.size();
-    png.append(type, 4);
-    png.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const std::uint32_t crc =
-        libdeflate_crc32(0, png.constData() + start, static_cast<size_t>(png.size() - start));
-    char check[4];
-    qToBigEndian(crc, check);
-    png.append(check, 4);
-}
-
 QByteArray Container(const QImage& image, int bits, int colourType, const Bytes& palette,
                      const Bytes& idat) {
-    QByteArray png("\x89PNG\r\n\x1a\n", 8);
-    png.reserve(static_cast<qsizetype>(idat.size() + palette.size() + 64));
-    std::uint8_t header[13] = {};
-    qToBigEndian(static_cast<quint32>(image.width()), header);
-    qToBigEndian(static_cast<quint32>(image.height()), header + 4);
-    header[8] = static_cast<std::uint8_t>(bits);
-    header[9] = static_cast<std::uint8_t>(colourType);  // compression, filter, interlace: 0
-    PutChunk(png, "IHDR", header, sizeof header);
-    if (!palette.empty()) PutChunk(png, "PLTE", palette.data(), palette.size());
-    PutChunk(png, "IDAT", idat.data(), idat.size());
-    PutChunk(png, "IEND", nullptr, 0);
+    QByteArray png = PngHead(image.width(), image.height(), bits, colourType, palette);
+    png.reserve(static_cast<qsizetype>(idat.size() + 64) + png.size());
+    PutPngChunk(png, "IDAT", idat.data(), idat.size());
+    PutPngChunk(png, "IEND", nullptr, 0);
     return png;
 }
 
@@ -211,7 +97,7 @@ std::vector<QByteArray> PngCandidates(const QImage& picture) {
     // fewer, else 24-bit colour.
     if (const std::optional<QImage> indexed = ExactPalette(picture)) {
         const int colours = static_cast<int>(indexed->colorCount());
-        const int bits = BitsFor(colours);
+        const int bits = PngIndexBits(colours);
         Bytes palette;
         for (int i = 0; i < colours; ++i) {
             const QRgb c = indexed->color(i);
