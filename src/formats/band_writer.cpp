@@ -274,7 +274,7 @@ std::unique_ptr<BandWriter> BandWriterFor(const QString& path, PictureFormat for
     return nullptr;
 }
 
-bool WritesInBands(PictureFormat format, JpegChoice) {
-    return format == PictureFormat::Bmp || format == PictureFormat::Png ||
-           format == PictureFormat::Jpeg;
+bool WritesInBands(PictureFormat format, JpegChoice jpeg) {
+    // A writer opens nothing before it is begun.
+    return BandWriterFor(QString(), format, jpeg) != nullptr;
 }
