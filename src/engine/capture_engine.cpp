@@ -265,7 +265,12 @@ void CaptureEngine::Watch() {
         sight.setInjectionPoint(QWebEngineScript::DocumentCreation);
         sight.setRunsOnSubFrames(false);
         sight.setSourceCode(QStringLiteral(
-            "window.glimpaFirstSight = [devicePixelRatio, innerWidth];"
+            "window.glimpaFirstSight = [[devicePixelRatio, innerWidth]];"
+            // The scale may come while the page is parsed, after its first
+            // scripts: every scale and width until the load counts.
+            "addEventListener('resize', () => { if (document.readyState !== "
+            "'complete') glimpaFirstSight.push([devicePixelRatio, innerWidth]); "
+            "}, true);"
             "addEventListener('webglcontextcreationerror', () => {"
             " window.glimpaWebglFailed = true; }, true);"
             "window.glimpaBusy = false;"
@@ -553,14 +558,20 @@ void CaptureEngine::LoadingChanged(const QWebEngineLoadingInfo& info) {
     // The scale reaches a new renderer a moment after the page may have started: a page
     // that saw another scale or width than it is taken at loads again, once, where the
     // scale is set before it starts (its pictures for the scale are the ones it loads).
-    Script(QStringLiteral("window.glimpaFirstSight ? glimpaFirstSight.join(' ') : ''"),
+    Script(QStringLiteral("window.glimpaFirstSight ? glimpaFirstSight.map((s) => s.join(' '))"
+                          ".join(';') : ''"),
            [this](const QVariant& seen) {
                Run& r = *run_;
-               const QStringList sight = seen.toString().split(QLatin1Char(' '));
-               const double scale = sight.value(0).toDouble();
-               const int width = sight.value(1).toInt();
-               const bool right = sight.size() == 2 && std::abs(scale - r.request.scale) < 0.01 &&
-                                  std::abs(width - r.width) <= 1 + 2 / r.request.scale;
+               // The first scale and width seen that are not the ones asked for, if any.
+               QStringList sight;
+               bool right = true;
+               for (const QString& one : seen.toString().split(QLatin1Char(';'))) {
+                   sight = one.split(QLatin1Char(' '));
+                   right = sight.size() == 2 &&
+                           std::abs(sight[0].toDouble() - r.request.scale) < 0.01 &&
+                           std::abs(sight[1].toInt() - r.width) <= 1 + 2 / r.request.scale;
+                   if (!right) break;
+               }
                if (!right && (r.reloads >= kReloads || r.deadline.hasExpired()))
                    r.notes << tr("the page's first scripts saw a scale of %1 and a width of %2, "
                                  "not %3 and %4: it may have chosen its pictures for those")

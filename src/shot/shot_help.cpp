@@ -18,7 +18,11 @@ picture file. Needs no display: without one it draws off screen.
                    lossless; WebP lossless unless --quality is given, at most 16383
                    pixels a side; AVIF at --quality, 60 by default) or .pdf (printed
                    by the browser: searchable text, in pages); '-' writes to
-                   standard output, in the --format given
+                   standard output, in the --format given. BMP, JPEG and PNG
+                   files of a whole page are written as the page is taken, so
+                   their memory grows with the width, not the height; GIF, WebP,
+                   AVIF, standard output, --selector and --clip need the whole
+                   picture in memory at once
 
 The view and the picture:
   --width PX       viewport width in CSS pixels, 16 to 16384 (default 1920)
@@ -95,8 +99,9 @@ Many pages, memory and messages:
   --shard K/N      only the batch's pages K, K+N, K+2N...: N machines, each with
                    its own K, split one batch; their --json records join into one
   --max-memory MIB the memory the pictures may take, in MiB (default: half of
-                   the machine's); a taller page stops where it runs out, as at
-                   --max-height, and a screen that does not fit is bad usage
+                   the machine's); a picture held whole in memory stops where it
+                   runs out, as at --max-height, and a screen that does not fit
+                   is bad usage
   --console        show what the page writes to its console on standard error,
                    each line marked as the page's, control characters escaped,
                    at most 50 lines a second
