@@ -23,7 +23,7 @@ constexpr int kLevel = 6;
 // the first kSampleRows are compressed quickly both ways and the smaller way is kept for
 // the section (unfiltered on a tie).
 constexpr int kSectionRows = 64;
-constexpr int kSampleRows = 32;
+constexpr int kSampleRows = 16;
 constexpr int kTrialLevel = 1;
 // Pieces of about this many bytes are compressed apart: large enough that the matches lost
 // at their joins cost little, small enough to keep memory flat.
