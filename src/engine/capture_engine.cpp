@@ -16,6 +16,7 @@
 #include <cstring>
 #include <functional>
 #include <future>
+#include <vector>
 
 #include "engine/capture_page.h"
 #include "engine/load_failure.h"
@@ -128,6 +129,9 @@ struct CaptureEngine::Run {
     bool oneColour = true;
     QRgb colour = 0;
     QString bandsFailed;
+    // Bands given before, drawn into again once the bands let go of them: fresh memory
+    // costs a page fault a page, as much as the drawing.
+    std::vector<QImage> spareBands;
     // The band the next part is drawn into, made white on another core meanwhile.
     QImage nextBand;
     std::future<void> bandWhitening;
@@ -184,8 +188,16 @@ struct CaptureEngine::Run {
     void WhitenBand(int css) {
         if (bandWhitening.valid()) bandWhitening.get();
         nextBand = QImage();
-        nextBand =
-            QImage(begun.width(), std::max(1, Device(css, request.scale)), QImage::Format_RGB32);
+        const QSize size(begun.width(), std::max(1, Device(css, request.scale)));
+        const auto spare = std::find_if(spareBands.begin(), spareBands.end(), [&](QImage& band) {
+            return band.isDetached() && band.size() == size;
+        });
+        if (spare != spareBands.end()) {
+            nextBand = std::move(*spare);
+            spareBands.erase(spare);
+        } else {
+            nextBand = QImage(size, QImage::Format_RGB32);
+        }
         if (nextBand.isNull()) return;
         uchar* bits = nextBand.bits();
         const size_t bytes = static_cast<size_t>(nextBand.sizeInBytes());
@@ -214,6 +226,10 @@ struct CaptureEngine::Run {
             oneColour = band.pixel(0, 0) == colour && OneColour(band);
         }
         given += band.height();
+        // Kept to be drawn into again once the bands are done with it; the bands no more
+        // than two at once.
+        if (spareBands.size() >= 3) spareBands.erase(spareBands.begin());
+        spareBands.push_back(band);
         const Outcome added = bands->Add(std::move(band));
         if (!added) bandsFailed = added.reason;
         return added.ok;
