@@ -100,7 +100,7 @@ class CaptureBandsTest : public QObject {
         QCOMPARE(given.size, held.picture.size());
         QCOMPARE(bands.begun, 1);
         QCOMPARE(bands.picture.size(), held.picture.size());
-        for (const int height : bands.heights) QVERIFY(height <= 8192);
+        for (const int height : bands.heights) QVERIFY(height <= 6144);
         QCOMPARE(bands.picture, held.picture.convertToFormat(QImage::Format_RGB32));
     }
 
