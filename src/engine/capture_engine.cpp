@@ -26,15 +26,19 @@
 
 namespace {
 
-// The most pixels the engine renders at once: 6,144 rows of a 1920-wide view. Chromium's
+// The most pixels the engine renders at once: 8,192 rows of a 1920-wide view. Chromium's
 // software renderer draws a 1920-wide view of 24,000 rows whole but leaves all below the
 // first screen of a 28,000-row one blank; and the browser and the view keep several
-// copies of the view's pixels, and the bands being encoded are the part's size, so the
-// part's size sets the peak memory: measured on a 60,000-row page, 1,102 MB at 8,192
-// rows, 935 MB at 6,144 and 746 MB at 4,096, where a long page of text took a fifth
-// longer. A wider page gets parts of fewer rows.
-constexpr qint64 kPartPixels = 6144LL * 1920;
-constexpr int kPartRows = 6144;
+// copies of the view's pixels, so a part of this size keeps the peak memory near the size
+// of the picture. A wider page gets parts of fewer rows.
+constexpr qint64 kPartPixels = 8192LL * 1920;
+constexpr int kPartRows = 8192;
+// Parts of a picture given to bands are smaller: nothing else of it is in memory, and the
+// bands being encoded are the part's size, so the part sets the peak. Measured on a
+// 60,000-row page: 1,102 MB at 8,192 rows, 935 MB at 6,144 and 746 MB at 4,096, where a
+// long page of text took a fifth longer. A picture held whole keeps the larger parts: the
+// window's six screens are one part.
+constexpr int kBandPartRows = 6144;
 
 // The marker of a fresh frame covers the view's bottom rows, two device pixels high and
 // wide at any scale, so its last row holds its colour unblended; a gap row keeps it out
@@ -239,7 +243,7 @@ struct CaptureEngine::Run {
     // The rows not taken, white, up to the picture's height.
     bool FillBands() {
         while (given < begun.height())
-            if (!GiveBand(WhiteBand(std::min(kPartRows, begun.height() - given)))) return false;
+            if (!GiveBand(WhiteBand(std::min(kBandPartRows, begun.height() - given)))) return false;
         return true;
     }
 };
@@ -884,7 +888,9 @@ void CaptureEngine::SetTall(int tall) {
     const int most = std::max(1, static_cast<int>(rows / scale));
     r.cut = tall > most;
     r.tall = std::min(tall, most);
-    const qint64 partRows = std::min<qint64>(kPartRows, kPartPixels / Device(r.width, scale));
+    const int partMost = r.bands ? kBandPartRows : kPartRows;
+    const qint64 partRows =
+        std::min<qint64>(partMost, kPartPixels * partMost / kPartRows / Device(r.width, scale));
     const int part = std::max(1, static_cast<int>(partRows / scale));
     r.view = std::max(r.screen, std::min(r.tall, part));
 }
