@@ -130,6 +130,8 @@ struct CaptureEngine::Run {
     // the size they were begun with, the rows they got, whether those are all one colour
     // (`colour`), and why they failed.
     BandWriter* bands = nullptr;
+    // Parts of the size for bands, kept when the bands are dropped for a whole picture.
+    bool bandParts = false;
     QSize begun;
     int given = 0;
     bool oneColour = true;
@@ -371,6 +373,7 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
     // A part of the page is cut from a whole picture, and a print has none.
     if (request.selector.isEmpty() && request.clip.isNull() && !request.print)
         run_->bands = request.bands;
+    run_->bandParts = run_->bands != nullptr;
     const qint64 given = request.timeout.count();
     run_->deadline = QDeadlineTimer(given - std::min(given / 5, kKeepBackMs));
     run_->end = QDeadlineTimer(given + kOverrunMs);
@@ -888,10 +891,19 @@ void CaptureEngine::SetTall(int tall) {
     const int most = std::max(1, static_cast<int>(rows / scale));
     r.cut = tall > most;
     r.tall = std::min(tall, most);
-    const int partMost = r.bands ? kBandPartRows : kPartRows;
+    const int partMost = r.bandParts ? kBandPartRows : kPartRows;
     const qint64 partRows =
         std::min<qint64>(partMost, kPartPixels * partMost / kPartRows / Device(r.width, scale));
-    const int part = std::max(1, static_cast<int>(partRows / scale));
+    int part = std::max(1, static_cast<int>(partRows / scale));
+    // Parts of whole device pixels: at 1.5, a part of an odd number of CSS rows would start
+    // every later one half a pixel off the page's own rows.
+    for (int whole = part; whole > 1 && whole > part - 64; --whole) {
+        const double device = whole * scale;
+        if (std::abs(device - std::round(device)) < 1e-6) {
+            part = whole;
+            break;
+        }
+    }
     r.view = std::max(r.screen, std::min(r.tall, part));
 }
 
