@@ -22,7 +22,7 @@ constexpr int kLevel = 6;
 // The filters are chosen for sections of kSectionRows rows, whatever the bands' heights:
 // the first kSampleRows are compressed quickly both ways and the smaller way is kept for
 // the section (unfiltered on a tie).
-constexpr int kSectionRows = 64;
+constexpr int kSectionRows = 128;
 constexpr int kSampleRows = 16;
 constexpr int kTrialLevel = 1;
 // Pieces of about this many bytes are compressed apart: large enough that the matches lost
