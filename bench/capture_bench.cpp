@@ -12,7 +12,6 @@
 #include <QJsonArray>
 #include <QScreen>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -100,15 +99,9 @@ bool LoadInProgram(Program& program, const QString& page) {
 class WarmChromium {
   public:
     bool Start(QSize screen, QSize shot, bool tallView) {
-        const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
-        if (chromium.isEmpty() || !profile_.isValid() || !cdp_.Start(chromium, profile_.path()))
-            return false;
-        const auto target = cdp_.Call("Target.createTarget", {{"url", "about:blank"}});
-        if (!target) return false;
-        const auto attached = cdp_.Call(
-            "Target.attachToTarget", {{"targetId", target->value("targetId")}, {"flatten", true}});
-        if (!attached) return false;
-        session_ = attached->value("sessionId").toString();
+        if (!profile_.isValid()) return false;
+        session_ = cdp_.StartWithPage(profile_.path());
+        if (session_.isEmpty()) return false;
         tallView_ = tallView;
         const QSize view = tallView ? shot : screen;
         return cdp_.Call("Page.enable", {}, session_) &&

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
+#include <QStandardPaths>
 #include <cerrno>
 #include <vector>
 
@@ -27,6 +28,16 @@ CdpPipe::~CdpPipe() {
         waitpid(pid_, &status, 0);
     }
     if (fromBrowser_ >= 0) close(fromBrowser_);
+}
+
+QString CdpPipe::StartWithPage(const QString& profileFolder) {
+    const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+    if (chromium.isEmpty() || !Start(chromium, profileFolder)) return {};
+    const auto target = Call(QStringLiteral("Target.createTarget"), {{"url", "about:blank"}});
+    if (!target) return {};
+    const auto attached = Call(QStringLiteral("Target.attachToTarget"),
+                               {{"targetId", target->value("targetId")}, {"flatten", true}});
+    return attached ? attached->value("sessionId").toString() : QString();
 }
 
 bool CdpPipe::Start(const QString& chromium, const QString& profileFolder) {

@@ -23,6 +23,10 @@ class CdpPipe {
     // could not be started.
     bool Start(const QString& chromium, const QString& profileFolder);
 
+    // Starts the `chromium` on the path with a profile in `profileFolder` and opens one
+    // page target, attached flat: its session, or empty when any step failed.
+    QString StartWithPage(const QString& profileFolder);
+
     // Sends one command (to the page session when `session` is given) and waits at
     // most `timeoutMs` for its reply's result; nothing on an error reply, a closed
     // pipe or the time running out. Events that arrive meanwhile are kept.

@@ -19,7 +19,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QSize>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
@@ -63,15 +62,9 @@ class Script {
   public:
     // Starts the browser and opens the one page target; false when it could not.
     bool Start(int width) {
-        const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
-        if (chromium.isEmpty() || !profile_.isValid() || !cdp_.Start(chromium, profile_.path()))
-            return false;
-        const auto target = cdp_.Call("Target.createTarget", {{"url", "about:blank"}});
-        if (!target) return false;
-        const auto attached = cdp_.Call(
-            "Target.attachToTarget", {{"targetId", target->value("targetId")}, {"flatten", true}});
-        if (!attached) return false;
-        session_ = attached->value("sessionId").toString();
+        if (!profile_.isValid()) return false;
+        session_ = cdp_.StartWithPage(profile_.path());
+        if (session_.isEmpty()) return false;
         // No scroll bar: the page laid out the whole width, as glimpa-shot does.
         return cdp_.Call("Page.enable", {}, session_) &&
                cdp_.Call("Emulation.setScrollbarsHidden", {{"hidden", true}}, session_) &&

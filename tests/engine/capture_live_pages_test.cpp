@@ -35,6 +35,13 @@ QString Blocks(int blocks, int rows, const QString& extra = QString()) {
     return page + QStringLiteral("</body></html>");
 }
 
+// A red picture of `size` in the program folder, as `name`.
+bool SaveRed(const QString& name, QSize size) {
+    QImage red(size, QImage::Format_RGB32);
+    red.fill(kRed);
+    return red.save(AppFile(name));
+}
+
 QColor PixelAt(const QImage& picture, int x, int y) {
     return QColor(picture.pixel(x, y));
 }
@@ -105,13 +112,7 @@ class CaptureLivePagesTest : public QObject {
     // A page that grows without end is taken down to the tallest picture and says so;
     // every block taken is whole.
     void endlessGrowthStopsAtTheTallest() {
-        const QString page = WritePage(
-            QStringLiteral("endless.html"),
-            QStringLiteral("<!doctype html><html><body style='margin:0'><script>let n = 0;"
-                           "setInterval(() => { const d = document.createElement('div');"
-                           "d.style.cssText = 'height:1000px;background:' + (n++ % 2 ? "
-                           "'#00ff00' : '#0000ff'); document.body.appendChild(d); }, 50);"
-                           "</script></body></html>"));
+        const QString page = WritePage(QStringLiteral("endless.html"), EndlessPage());
         CaptureEngine engine(profile_);
         ShotRequest request = Request(page);
         request.maxHeight = 30000;
@@ -154,9 +155,7 @@ class CaptureLivePagesTest : public QObject {
     }
     void workDueAfterTheLoad() {
         QFETCH(QString, work);
-        QImage red(10, 10, QImage::Format_RGB32);
-        red.fill(kRed);
-        QVERIFY(red.save(AppFile(QStringLiteral("slow.png"))));
+        QVERIFY(SaveRed(QStringLiteral("slow.png"), QSize(10, 10)));
         WritePage(QStringLiteral("work.html"),
                   QStringLiteral("<!doctype html><html><head><style>body{margin:0}</style>"
                                  "</head><body><div style='height:500px;background:#0000ff'>"
@@ -177,9 +176,7 @@ class CaptureLivePagesTest : public QObject {
     // A picture of no given size that comes in while a tall page is taken: the picture
     // shows the page before it came or after, never rows of both.
     void latePictureNeverTears() {
-        QImage red(300, 400, QImage::Format_RGB32);
-        red.fill(kRed);
-        QVERIFY(red.save(AppFile(QStringLiteral("late.png"))));
+        QVERIFY(SaveRed(QStringLiteral("late.png"), QSize(300, 400)));
         WritePage(QStringLiteral("late.html"),
                   QStringLiteral("<!doctype html><html><body style='margin:0'><span id=s></span>"
                                  "<div style='height:30000px;background:#00ff00'></div>"

@@ -23,6 +23,15 @@ QString FixedHeader(int rows) {
         .arg(HeaderColor().name());
 }
 
+QString EndlessPage() {
+    return QStringLiteral(
+        "<!doctype html><html><body style='margin:0'><script>let n = 0;"
+        "setInterval(() => { const d = document.createElement('div');"
+        "d.style.cssText = 'height:1000px;background:' + (n++ % 2 ? "
+        "'#00ff00' : '#0000ff'); document.body.appendChild(d); }, 50);"
+        "</script></body></html>");
+}
+
 QString BandsPage(int rows, int header) {
     QString page = QStringLiteral(
         "<!doctype html><html><head><style>html{overflow:hidden}body{margin:0}"

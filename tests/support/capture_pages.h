@@ -17,6 +17,10 @@ QColor HeaderColor();
 // That bar alone, `rows` pixels tall, for pages built around it.
 QString FixedHeader(int rows);
 
+// A page that grows without end: a block of 1000 pixels every 50 ms, blue (#0000ff)
+// first, then green (#00ff00), in turn.
+QString EndlessPage();
+
 // A white page `height` pixels tall with two images far below its first screen: one
 // with loading="lazy" and one whose source a script sets when it comes into sight.
 struct LazyImage {
