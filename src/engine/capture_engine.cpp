@@ -159,7 +159,7 @@ struct CaptureEngine::Run {
             begun = size;
             given = 0;
             oneColour = true;
-            WhitenBand(std::min(tall, view));
+            WhitenBand(Device(std::min(tall, view), request.scale));
             return true;
         }
         if (whitening.valid()) whitening.get();
@@ -191,12 +191,12 @@ struct CaptureEngine::Run {
         return picture;
     }
 
-    // The band for the next `css` rows of the picture, made white on another core while
-    // the part is drawn.
-    void WhitenBand(int css) {
+    // The band for the next `rows` device rows of the picture, made white on another core
+    // while the part is drawn.
+    void WhitenBand(int rows) {
         if (bandWhitening.valid()) bandWhitening.get();
         nextBand = QImage();
-        const QSize size(begun.width(), std::max(1, Device(css, request.scale)));
+        const QSize size(begun.width(), std::max(1, rows));
         const auto spare = std::find_if(spareBands.begin(), spareBands.end(), [&](QImage& band) {
             return band.isDetached() && band.size() == size;
         });
@@ -214,19 +214,15 @@ struct CaptureEngine::Run {
     }
     // A white band of `rows` device rows, the one made ahead when it fits.
     QImage WhiteBand(int rows) {
+        if (nextBand.height() != rows) WhitenBand(rows);
         if (bandWhitening.valid()) bandWhitening.get();
-        if (nextBand.height() == rows) return std::move(nextBand);
-        nextBand = QImage();
-        QImage band(begun.width(), rows, QImage::Format_RGB32);
-        if (!band.isNull()) band.fill(Qt::white);
-        return band;
+        return std::move(nextBand);
     }
     // Gives `band` to the bands; false, and why kept, when they cannot take it.
     bool GiveBand(QImage band) {
         if (band.isNull()) {
-            bandsFailed = QStringLiteral("no memory for a band of %1 x %2 pixels")
-                              .arg(begun.width())
-                              .arg(band.height());
+            bandsFailed = QStringLiteral("no memory for a band of the picture, %1 pixels wide")
+                              .arg(begun.width());
             return false;
         }
         if (oneColour) {
@@ -988,7 +984,7 @@ void CaptureEngine::GrabPart() {
             view_->render(&band, QPoint(0, 0), QRegion(0, 0, band.width(), bottom - top),
                           QWidget::DrawChildren);
         if (!r.GiveBand(std::move(band))) return NoPicture();
-        if (to < r.tall) r.WhitenBand(std::min(r.tall, to + r.view) - to);
+        if (to < r.tall) r.WhitenBand(Device(std::min(r.tall, to + r.view), scale) - bottom);
     } else {
         r.WhitePicture();
         view_->render(&r.picture, QPoint(0, top), QRegion(0, 0, r.picture.width(), bottom - top),
@@ -1065,8 +1061,7 @@ void CaptureEngine::CheckLayout() {
                 if (bottom > r.tall && !r.cut && !r.deadline.hasExpired() &&
                     r.retakes++ < kRetakes) {
                     SetTall(bottom);
-                    if (!r.MakePicture())
-                        return Fail(ShotStatus::LoadFailed, tr("No memory for the picture."));
+                    if (!r.MakePicture()) return NoPicture();
                     return NextPart();
                 }
                 Restore();
@@ -1079,8 +1074,10 @@ void CaptureEngine::Restore() {
     Run& r = *run_;
     // A page taken as it stood whose picture is one colour while it shows text or
     // pictures was not drawn: that is no picture of it.
-    const bool oneColour = r.bands ? r.given > 0 && r.oneColour : OneColour(r.WhitePicture());
-    if (!r.settled && !r.blankChecked && oneColour) {
+    const auto oneColour = [&r] {
+        return r.bands ? r.given > 0 && r.oneColour : OneColour(r.WhitePicture());
+    };
+    if (!r.settled && !r.blankChecked && oneColour()) {
         r.blankChecked = true;
         // What would be drawn: text, a picture that arrived, a drawing or a frame.
         return Script(QStringLiteral("document.body !== null && (document.body.innerText.trim() "

@@ -56,6 +56,11 @@ QString Call(const QString& function, const QStringList& arguments) {
            arguments.join(QStringLiteral(", ")) + QStringLiteral(")");
 }
 
+// How long after its load a page that still has work due may lay itself out: the settle
+// (settle.js's calmFor) waits that long at most, work due later is not waited for, and a
+// page that changed its size within it is asked again.
+constexpr char kCalmMs[] = "750";
+
 QString Number(double n) {
     return QString::number(n, 'g', 10);
 }
@@ -123,15 +128,13 @@ QString StopSettle(bool force) {
         .arg(force ? QStringLiteral("true") : QStringLiteral("false"));
 }
 QString LayoutCheck(int tall) {
-    // As long as the settle waits after a page's load for its late layout.
-    return Call(Js().layoutCheck, {QString::number(tall), QStringLiteral("750")});
+    return Call(Js().layoutCheck, {QString::number(tall), QString::fromLatin1(kCalmMs)});
 }
 QString Restore() {
     return Call(Js().restore, {});
 }
 QString PendingWatch() {
-    // Work due later than the settle waits after a load is not waited for.
-    return Call(Js().pending, {QStringLiteral("750")});
+    return Call(Js().pending, {QString::fromLatin1(kCalmMs)});
 }
 
 }  // namespace pagescripts

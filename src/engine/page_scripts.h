@@ -68,7 +68,8 @@ QString Restore();
 
 // For the page's own world, from its document's start: tells ours, by the events
 // "glimpa-busy" and "glimpa-idle" on the window, whether the page has work due soon (a
-// short timeout, a fetch or XMLHttpRequest not yet answered), which the settle waits for.
+// short timeout or interval, a fetch or XMLHttpRequest not yet answered), which the
+// settle waits for.
 QString PendingWatch();
 
 }  // namespace pagescripts

@@ -198,11 +198,8 @@ void ShotRunner::Captured(Engine& engine, const ShotResult& result) {
     std::shared_ptr<BandWriter> bands = std::move(record.bands);
     if (!result.streamed) bands.reset();
     if (!result.bandsFailed.isEmpty()) {
-        SayFor(page, QStringLiteral("%1: cannot write the picture (%2); an existing file is left "
-                                    "as it was")
-                         .arg(pages_[page].output, result.bandsFailed));
         engine.busy = false;
-        EndPage(page, ShotExit::WriteFailed);
+        NotWritten(page, result.bandsFailed);
         Dispatch();
         return;
     }
@@ -249,13 +246,7 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
     QTimer::singleShot(0, this, &ShotRunner::Dispatch);
     const ShotPage& target = pages_[page];
     const QString address = target.address.toDisplayString();
-    if (!written) {
-        SayFor(page, QStringLiteral("%1: cannot write the picture (%2); an existing file is left "
-                                    "as it was")
-                         .arg(target.output, written.reason));
-        EndPage(page, ShotExit::WriteFailed);
-        return;
-    }
+    if (!written) return NotWritten(page, written.reason);
     ShotExit exit = ShotExit::Written;
     switch (report.status) {
         case ShotStatus::NotSettled:
@@ -297,6 +288,13 @@ void ShotRunner::Written(size_t page, const ShotResult& report, const Outcome& w
         exit = ShotExit::HttpError;
     }
     EndPage(page, exit);
+}
+
+void ShotRunner::NotWritten(size_t page, const QString& why) {
+    SayFor(page, QStringLiteral("%1: cannot write the picture (%2); an existing file is left as "
+                                "it was")
+                     .arg(pages_[page].output, why));
+    EndPage(page, ShotExit::WriteFailed);
 }
 
 void ShotRunner::EndPage(size_t page, ShotExit exit) {

@@ -66,6 +66,8 @@ class ShotRunner : public QObject {
     void PrintRecord(size_t page, ShotExit exit);
     void Written(size_t page, const ShotResult& report, const Outcome& written);
     void EndPage(size_t page, ShotExit exit);
+    // Ends the page as not written, and why, its old file left as it was.
+    void NotWritten(size_t page, const QString& why);
     // Says `line` about page `page`, kept for its record too.
     void SayFor(size_t page, const QString& line);
     void ShowProgress(size_t page, int done, int total);
