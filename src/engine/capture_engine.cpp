@@ -3,6 +3,7 @@
 #include <QAuthenticator>
 #include <QColor>
 #include <QDeadlineTimer>
+#include <QEvent>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTimer>
@@ -77,6 +78,16 @@ bool OneColour(const QImage& picture) {
     }
     return true;
 }
+
+// A window nobody sees: its backing store is never painted, which would copy every frame
+// of the tall view once more. The view is drawn only where the engine renders it.
+class UnpaintedWindow : public QObject {
+  public:
+    using QObject::QObject;
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->type() == QEvent::UpdateRequest;
+    }
+};
 
 int Device(double css, double scale) {
     return static_cast<int>(std::lround(css * scale));
@@ -252,6 +263,7 @@ CaptureEngine::CaptureEngine(QWebEngineProfile* profile, QObject* parent)
     ownView_->setPage(new CapturePage(profile, ownView_.get()));
     // The view renders as if shown, without a window on any screen.
     ownView_->setAttribute(Qt::WA_DontShowOnScreen);
+    ownView_->installEventFilter(new UnpaintedWindow(ownView_.get()));
     view_ = ownView_.get();
     Watch();
 }

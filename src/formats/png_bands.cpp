@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/band_encoder.h"
+#include "formats/deflate_blocks.h"
 #include "formats/png_rows.h"
 
 namespace {
@@ -81,48 +82,24 @@ class PieceDeflater {
         out.resize(at + libdeflate_deflate_compress_bound(compressor_.get(), piece_.size()) + 5);
         const size_t size = libdeflate_deflate_compress(
             compressor_.get(), piece_.data(), piece_.size(), out.data() + at, out.size() - at);
-        int spare = 0;
-        if (size == 0 || !MarkNotLast(out.data() + at, size, &spare)) return false;
+        const auto end = size == 0 ? std::nullopt : FindDeflateEnd(out.data() + at, size);
+        if (!end) return false;
+        // The last block's header bit cleared: another block follows.
+        out[at + end->lastBlockBit / 8] &=
+            static_cast<std::uint8_t>(~(1u << (end->lastBlockBit % 8)));
         out.resize(at + size);
         // The empty stored block: three bits of header, all zero, in the last byte's spare
         // bits or a byte of its own, then the lengths from the next byte on.
-        if (spare < 3) out.push_back(0);
+        if (end->spareBits < 3) out.push_back(0);
         out.insert(out.end(), {0x00, 0x00, 0xFF, 0xFF});
         piece_.clear();
         return true;
-    }
-
-    // Clears the last-block bit of a raw deflate stream: zlib's inflate, stopping at each
-    // block's end, tells where the last block starts. `spare` is the unused bits at the end.
-    bool MarkNotLast(std::uint8_t* data, size_t size, int* spare) {
-        z_stream in{};
-        if (inflateInit2(&in, -15) != Z_OK) return false;
-        scratch_.resize(piece_.size());
-        in.next_in = data;
-        in.avail_in = static_cast<uInt>(size);
-        size_t last = 0;  // bit where the last block starts
-        int rc = Z_OK;
-        while (rc == Z_OK) {
-            in.next_out = scratch_.data();
-            in.avail_out = static_cast<uInt>(scratch_.size());
-            rc = inflate(&in, Z_BLOCK);
-            // At a block's end: the next block starts here, unless this was the last.
-            const int bits = in.data_type & 7;
-            if (rc == Z_OK && (in.data_type & 128) && !(in.data_type & 64))
-                last = size_t{in.total_in} * 8 - static_cast<size_t>(bits);
-            if (rc == Z_OK && (in.data_type & 128) && (in.data_type & 64)) *spare = bits;
-        }
-        const bool ok = rc == Z_STREAM_END && in.total_in == size;
-        inflateEnd(&in);
-        if (ok) data[last / 8] &= static_cast<std::uint8_t>(~(1u << (last % 8)));
-        return ok;
     }
 
     std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor_;
     std::uint32_t adler_ = 1;
     bool started_ = false;
     PngBytes piece_;
-    PngBytes scratch_;
 };
 
 class PngBands final : public BandEncoder {
