@@ -29,11 +29,15 @@ function(top, end) {
             }
         }
     };
-    hideFixed();
     if (!g.onScroll) {
         g.onScroll = hideFixed;
         addEventListener('scroll', g.onScroll);
     }
+    // The scroll's event comes before the next frame and hides them all, the ones fixed
+    // before it too; a scroll that went nowhere has none. A look at every element costs
+    // milliseconds on a long page, so it is done once.
+    const from = scrollY;
     scrollTo(0, top);
+    if (scrollY === from) hideFixed();
     return scrollY;
 }
