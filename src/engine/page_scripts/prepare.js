@@ -22,7 +22,12 @@ function(color, size, still, userStyle) {
     g.style = document.createElement('style');
     g.style.textContent =
         'html::-webkit-scrollbar{display:none!important}html{scrollbar-width:none!important}';
-    if (still) g.style.textContent += '*{caret-color:transparent!important}';
+    // The caret is in the editable element that has focus, or inherits its colour from
+    // it. A rule named by the elements' kinds restyles only them; one for every element,
+    // a bare :focus too, restyles the whole page.
+    if (still)
+        g.style.textContent += 'input:focus,textarea:focus,[contenteditable]:focus,' +
+            'body:focus{caret-color:transparent!important}';
     document.documentElement.appendChild(g.style);
     if (userStyle) {
         g.userStyle = document.createElement('style');
