@@ -29,7 +29,7 @@ class BandWriter {
 // A writer for `format` at `path`; null for the formats that need the whole picture at once
 // (GIF, WebP, AVIF, PDF). Its files are those of WritePictureFile for the whole picture:
 // BMP and JPEG (baseline and progressive) byte for byte, PNG the same pixels and palette
-// in about the same size (its row filters chosen for every 64 rows).
+// in about the same size (its row filters chosen for each 128 rows).
 std::unique_ptr<BandWriter> BandWriterFor(const QString& path, PictureFormat format,
                                           JpegChoice jpeg = {});
 

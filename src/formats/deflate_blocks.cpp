@@ -1,6 +1,7 @@
 #include "formats/deflate_blocks.h"
 
 #include <QtEndian>
+#include <algorithm>
 #include <array>
 #include <cstring>
 

@@ -100,6 +100,18 @@ QStringList Entries(const QString& folder) {
 
 Q_DECLARE_METATYPE(PictureFormat)
 
+namespace {
+
+// A row for each format written in bands.
+void EachBandFormat() {
+    QTest::addColumn<PictureFormat>("format");
+    QTest::newRow("bmp") << PictureFormat::Bmp;
+    QTest::newRow("png") << PictureFormat::Png;
+    QTest::newRow("jpeg") << PictureFormat::Jpeg;
+}
+
+}  // namespace
+
 class BandWriterTest : public QObject {
     Q_OBJECT
 
@@ -189,12 +201,7 @@ class BandWriterTest : public QObject {
         }
     }
 
-    void beginAgainStartsOver_data() {
-        QTest::addColumn<PictureFormat>("format");
-        QTest::newRow("bmp") << PictureFormat::Bmp;
-        QTest::newRow("png") << PictureFormat::Png;
-        QTest::newRow("jpeg") << PictureFormat::Jpeg;
-    }
+    void beginAgainStartsOver_data() { EachBandFormat(); }
 
     void beginAgainStartsOver() {
         QFETCH(PictureFormat, format);
@@ -257,12 +264,7 @@ class BandWriterTest : public QObject {
         QCOMPARE(Entries(folder.path()), QStringList{QStringLiteral("kept")});
     }
 
-    void unwritableFolderFails_data() {
-        QTest::addColumn<PictureFormat>("format");
-        QTest::newRow("bmp") << PictureFormat::Bmp;
-        QTest::newRow("png") << PictureFormat::Png;
-        QTest::newRow("jpeg") << PictureFormat::Jpeg;
-    }
+    void unwritableFolderFails_data() { EachBandFormat(); }
 
     void unwritableFolderFails() {
         QFETCH(PictureFormat, format);
