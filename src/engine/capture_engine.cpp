@@ -298,11 +298,19 @@ void CaptureEngine::Watch() {
         sight.setRunsOnSubFrames(false);
         sight.setSourceCode(QStringLiteral(
             "window.glimpaFirstSight = [[devicePixelRatio, innerWidth]];"
-            // The scale may come while the page is parsed, after its first
-            // scripts: every scale and width until the load counts.
+            "const glimpaLook = () => { const last = glimpaFirstSight.at(-1);"
+            " if (last[0] !== devicePixelRatio || last[1] !== innerWidth)"
+            " glimpaFirstSight.push([devicePixelRatio, innerWidth]); };"
+            // The scale may come, and even go for a moment, while the page is parsed:
+            // every scale and width until the load counts. A resize is told only at
+            // the next frame, often after the load; what was parsed is told before
+            // each script the parser runs.
+            "const glimpaParsed = new MutationObserver(glimpaLook);"
+            "glimpaParsed.observe(document, {childList: true, subtree: true});"
+            "addEventListener('DOMContentLoaded', () => glimpaParsed.disconnect(),"
+            " {once: true});"
             "addEventListener('resize', () => { if (document.readyState !== "
-            "'complete') glimpaFirstSight.push([devicePixelRatio, innerWidth]); "
-            "}, true);"
+            "'complete') glimpaLook(); }, true);"
             "addEventListener('webglcontextcreationerror', () => {"
             " window.glimpaWebglFailed = true; }, true);"
             "window.glimpaBusy = false;"
