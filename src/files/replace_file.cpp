@@ -1,11 +1,14 @@
 #include "files/replace_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFileInfo>
 #include <QTemporaryFile>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "files/release_later.h"
 
@@ -38,10 +41,24 @@ QString TemporaryBeside(const QString& path) {
 
 // Renames `from` over `to`, the old file's blocks freed on another thread; `from` is
 // removed when the rename fails. A link at `to` is itself replaced.
+//
+// Where an old file stands, the two names are exchanged and the old one then removed:
+// ext4 makes a rename over a file write the new one's data out first, 24 ms for a
+// 37 MB bitmap, which every capture would wait for. The exchange is just as atomic; a
+// file system without it gets the plain rename.
 bool RenameOver(const QString& from, const QString& to) {
     const ReleaseLater replaced(to);
-    if (std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0)
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    struct stat old;
+    const bool replacing =
+        ::lstat(target.constData(), &old) == 0 && (S_ISREG(old.st_mode) || S_ISLNK(old.st_mode));
+    if (replacing && ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
+                                 RENAME_EXCHANGE) == 0) {
+        ::unlink(source.constData());
         return true;
+    }
+    if (std::rename(source.constData(), target.constData()) == 0) return true;
     QFile::remove(from);
     return false;
 }
@@ -105,9 +122,16 @@ bool ReplaceFile::open() {
         reason_ = QStringLiteral("no new file can be made beside it");
         return kind_ == Kind::Own && OpenInPlace();
     }
-    temporary_ = std::make_unique<QFile>(temporary);
-    if (temporary_->open(QIODevice::WriteOnly | QIODevice::Truncate)) return true;
-    reason_ = temporary_->errorString();
+    // Opened without truncating: it is new and empty, and ext4 writes out a file that was
+    // truncated when it is closed, which every capture would wait for.
+    temporary_ = std::make_unique<QFile>();
+    temporaryPath_ = temporary;
+    const int fd = ::open(QFile::encodeName(temporary).constData(),
+                          O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY);
+    if (fd >= 0 && temporary_->open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+        return true;
+    if (fd >= 0) ::close(fd);
+    reason_ = fd < 0 ? QString::fromLocal8Bit(std::strerror(errno)) : temporary_->errorString();
     QFile::remove(temporary);
     temporary_.reset();
     return false;
@@ -141,7 +165,7 @@ bool ReplaceFile::commit() {
     done_ = true;
     bool ok = false;
     if (temporary_) {
-        const QString temporary = temporary_->fileName();
+        const QString temporary = temporaryPath_;
         ok = temporary_->flush() && temporary_->error() == QFileDevice::NoError;
         // A file that stands for the user's work is on the disk before it replaces the
         // old one.
@@ -170,7 +194,7 @@ bool ReplaceFile::commit() {
 void ReplaceFile::cancel() {
     done_ = true;
     if (temporary_) {
-        const QString temporary = temporary_->fileName();
+        const QString temporary = temporaryPath_;
         temporary_->close();
         temporary_.reset();
         QFile::remove(temporary);
@@ -187,7 +211,7 @@ QString ReplaceFile::reason() const {
 }
 
 QString ReplaceFile::writtenPath() const {
-    if (temporary_) return temporary_->fileName();
+    if (temporary_) return temporaryPath_;
     if (!direct_ && atomic_.isOpen()) return atomic_.fileName();
     return path_;
 }

@@ -61,6 +61,7 @@ class ReplaceFile {
     QSaveFile atomic_;
     QFile inPlace_;
     std::unique_ptr<QFile> temporary_;
+    QString temporaryPath_;
     bool direct_ = false;
     bool failed_ = false;
     bool done_ = false;

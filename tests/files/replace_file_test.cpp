@@ -68,6 +68,13 @@ class ReplaceFileTest : public QObject {
         QTest::newRow("scratch, a link to a file")
             << K::Scratch << "file link" << true << "file" << old;
         QTest::newRow("scratch, a pipe") << K::Scratch << "fifo" << false << "fifo" << old;
+        // A file replaced, also one that has a second name: that name keeps the old one.
+        QTest::newRow("kept, a file") << K::Kept << "file" << true << "file" << old;
+        QTest::newRow("own, a file") << K::Own << "file" << true << "file" << old;
+        QTest::newRow("scratch, a file") << K::Scratch << "file" << true << "file" << old;
+        QTest::newRow("own, a second name") << K::Own << "hard link" << true << "file" << old;
+        QTest::newRow("scratch, a second name")
+            << K::Scratch << "hard link" << true << "file" << old;
     }
     void standing() {
         QFETCH(ReplaceFile::Kind, kind);
@@ -84,6 +91,10 @@ class ReplaceFileTest : public QObject {
         if (at == "folder") QVERIFY(QDir().mkpath(path));
         if (at == "file link") QVERIFY(QFile::link(target, path));
         if (at == "device link") QVERIFY(QFile::link("/dev/null", path));
+        if (at == "file") QVERIFY(Put(path, "old, and longer than the new"));
+        if (at == "hard link")
+            QVERIFY(::link(QFile::encodeName(target).constData(),
+                           QFile::encodeName(path).constData()) == 0);
 
         ReplaceFile file(path, kind);
         const bool opened = file.open();
@@ -102,6 +113,37 @@ class ReplaceFileTest : public QObject {
         // Nothing is left beside it.
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::System | QDir::Hidden).size(),
                  at == "folder" ? 0 : 1);
+    }
+
+    // A second name made for a file replaces what stands there as a capture's file does;
+    // a folder in its place is refused and left where it is.
+    void linkStanding_data() {
+        QTest::addColumn<QString>("at");
+        QTest::addColumn<bool>("made");
+        QTest::newRow("nothing") << "none" << true;
+        QTest::newRow("a file") << "file" << true;
+        QTest::newRow("a link to a file") << "file link" << true;
+        QTest::newRow("a folder") << "folder" << false;
+    }
+    void linkStanding() {
+        QFETCH(QString, at);
+        QFETCH(bool, made);
+        const QString folder = Path("link " + QString::fromLatin1(QTest::currentDataTag()));
+        QVERIFY(QDir().mkpath(folder));
+        const QString from = folder + "/whole.bmp", to = folder + "/cropped.bmp",
+                      other = Path("other-" + QString::number(qHash(folder)));
+        QVERIFY(Put(from, "new"));
+        QVERIFY(Put(other, "old"));
+        if (at == "file") QVERIFY(Put(to, "old"));
+        if (at == "file link") QVERIFY(QFile::link(other, to));
+        if (at == "folder") QVERIFY(QDir().mkpath(to));
+        QCOMPARE(bool(ReplaceWithLink(from, to)), made);
+        QCOMPARE(Standing(to), made ? QStringLiteral("file") : at);
+        if (made) QCOMPARE(Bytes(to), QByteArray("new"));
+        QCOMPARE(Bytes(other), QByteArray("old"));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System |
+                                        QDir::Hidden),
+                 QStringList({"cropped.bmp", "whole.bmp"}));
     }
 
     // A file the user made private stays private when it is replaced, whatever the kind;
