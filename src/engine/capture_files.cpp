@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 
 #include <QFile>
+#include <algorithm>
+#include <barrier>
 #include <cstring>
 #include <future>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "files/replace_file.h"
@@ -21,14 +24,19 @@ bool CaptureFiles::StampOf(const QString& path, Stamp& stamp) {
 
 namespace {
 
-// `picture` as a bitmap into an open file, all of it handed to the system (for the rename
+// What `write` puts into an open file, all of it handed to the system (for the rename
 // later); the file is cancelled when that fails.
-Outcome WriteInto(ReplaceFile& file, const QImage& picture) {
+template <typename Write>
+Outcome WriteInto(ReplaceFile& file, Write write) {
     QIODevice& device = file.device();
-    if (WriteBitmap(picture, device) && static_cast<QFile&>(device).flush()) return Outcome::Done();
+    if (write(device) && static_cast<QFile&>(device).flush()) return Outcome::Done();
     const QString why = device.errorString();
     file.cancel();
     return Outcome::Failed(why);
+}
+
+Outcome WriteInto(ReplaceFile& file, const QImage& picture) {
+    return WriteInto(file, [&](QIODevice& device) { return WriteBitmap(picture, device); });
 }
 
 }  // namespace
@@ -36,7 +44,9 @@ Outcome WriteInto(ReplaceFile& file, const QImage& picture) {
 // The files cut from the capture's picture, written ahead on two more threads: one in
 // the order asked, one from the last file back (the composite, the largest, is the last
 // one needed), until they meet. Each is put in place when the same pixels are written
-// there, and removed otherwise.
+// there, and removed otherwise. The threads first pack the picture's rows, half each, as
+// a bitmap file holds them: a file of full rows is then one run of those bytes, and the
+// rows and the composite that share them are packed once, not twice.
 struct CaptureFiles::Ahead {
     struct File {
         QString path;
@@ -51,6 +61,9 @@ struct CaptureFiles::Ahead {
     std::mutex taking;
     size_t front = 0;
     size_t back = 0;
+    // The packed rows, bottom up; null when no file is of full rows, or no memory.
+    std::unique_ptr<unsigned char[]> packed;
+    std::barrier<> bothPacked{2};
     std::thread first;
     std::thread last;
 
@@ -60,6 +73,12 @@ struct CaptureFiles::Ahead {
                       picture.bytesPerLine(), picture.format());
     }
     void Write(bool fromFront) {
+        if (packed) {
+            const int half = picture.height() / 2;
+            PackBitmapRows(picture, fromFront ? 0 : half, fromFront ? half : picture.height(),
+                           packed.get());
+            bothPacked.arrive_and_wait();
+        }
         for (;;) {
             File* entry = nullptr;
             {
@@ -67,8 +86,21 @@ struct CaptureFiles::Ahead {
                 if (front == back) return;
                 entry = (fromFront ? files[front++] : files[--back]).get();
             }
-            entry->done.set_value(WriteInto(*entry->file, Part(entry->part)).ok);
+            entry->done.set_value(WriteFile(*entry).ok);
         }
+    }
+    Outcome WriteFile(File& entry) const {
+        const QRect& part = entry.part;
+        if (!packed || part.x() != 0 || part.width() != picture.width())
+            return WriteInto(*entry.file, Part(part));
+        // The part's rows, bottom up, start where its last row is packed.
+        const QImage shape = Part(part);
+        const unsigned char* rows =
+            packed.get() + (picture.height() - 1 - part.bottom()) * BitmapRowBytes(part.width());
+        return WriteInto(*entry.file, [&](QIODevice& device) {
+            return WritePackedBitmap(device, part.size(), shape.dotsPerMeterX(),
+                                     shape.dotsPerMeterY(), rows);
+        });
     }
     File* Find(const QString& path) {
         for (const auto& entry : files)
@@ -118,6 +150,12 @@ void CaptureFiles::SetShot(const QImage& picture, const std::vector<FileAhead>& 
         ahead->files.push_back(std::move(entry));
     }
     ahead->back = ahead->files.size();
+    const bool fullRows = std::any_of(ahead->files.begin(), ahead->files.end(), [&](const auto& f) {
+        return f->part.x() == 0 && f->part.width() == picture.width();
+    });
+    if (fullRows && picture.format() == QImage::Format_RGB32)
+        ahead->packed.reset(new (std::nothrow) unsigned char[static_cast<size_t>(
+            BitmapRowBytes(picture.width()) * picture.height())]);
     ahead->first = std::thread(&Ahead::Write, ahead.get(), true);
     ahead->last = std::thread(&Ahead::Write, ahead.get(), false);
     ahead_ = std::move(ahead);

@@ -26,7 +26,7 @@ class BitmapBands final : public BandEncoder {
     bool Start(QIODevice& out, QSize size) override {
         out_ = &out;
         size_ = size;
-        rowBytes_ = (qint64{size.width()} * 3 + 3) & ~qint64{3};
+        rowBytes_ = BitmapRowBytes(size.width());
         if (rowBytes_ > 0xffffffffLL / size.height() - 54) {
             why = QStringLiteral("the picture is too large");
             return false;

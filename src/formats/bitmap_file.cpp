@@ -50,6 +50,39 @@ void PackBitmapRow(const QRgb* in, unsigned char* out, int width) {
     }
 }
 
+qsizetype BitmapRowBytes(int width) {
+    return (qsizetype(width) * 3 + 3) & ~qsizetype(3);
+}
+
+void PackBitmapRows(const QImage& rgb, int from, int to, unsigned char* bottomUp) {
+    const int width = rgb.width();
+    const qsizetype rowBytes = BitmapRowBytes(width);
+    for (int y = from; y < to; ++y) {
+        unsigned char* row = bottomUp + (rgb.height() - 1 - y) * rowBytes;
+        PackBitmapRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)), row, width);
+        std::memset(row + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
+    }
+}
+
+bool WritePackedBitmap(QIODevice& out, QSize size, int dotsX, int dotsY,
+                       const unsigned char* rows) {
+    const qsizetype rowBytes = BitmapRowBytes(size.width());
+    unsigned char header[54];
+    PutBitmapHeaders(header, size, dotsX, dotsY, static_cast<quint32>(rowBytes));
+    if (out.write(reinterpret_cast<const char*>(header), 54) != 54) return false;
+    // In pieces well under 2 MB: a larger write has the kernel make huge pages for the
+    // file's cache, which stalls for hundreds of milliseconds where memory is fragmented.
+    constexpr qsizetype kPiece = 256 << 10;
+    const auto* bytes = reinterpret_cast<const char*>(rows);
+    for (qsizetype left = rowBytes * size.height(); left > 0;) {
+        const qsizetype piece = std::min(left, kPiece);
+        if (out.write(bytes, piece) != piece) return false;
+        bytes += piece;
+        left -= piece;
+    }
+    return true;
+}
+
 bool WriteBitmap(const QImage& picture, QIODevice& out) {
     if (picture.isNull()) return false;
     // Every other format, alpha and palettes included, as 32-bit RGB first, as always.
@@ -58,7 +91,7 @@ bool WriteBitmap(const QImage& picture, QIODevice& out) {
                            : picture.convertToFormat(QImage::Format_RGB32);
     if (rgb.isNull()) return false;
     const int width = rgb.width();
-    const qsizetype rowBytes = (qsizetype(width) * 3 + 3) & ~qsizetype(3);
+    const qsizetype rowBytes = BitmapRowBytes(width);
     if (rowBytes > 0xffffffffLL / std::max(1, rgb.height()) - 54) return false;
     // About a megabyte a write: few calls, and the band stays in the cache.
     const int band = static_cast<int>(std::clamp<qsizetype>((1 << 20) / rowBytes, 1, rgb.height()));

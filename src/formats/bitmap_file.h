@@ -27,6 +27,19 @@ void PutBitmapHeaders(unsigned char* at, QSize size, int dotsX, int dotsY, quint
 // One row of native 32-bit pixels as blue, green, red bytes, `width` * 3 of them.
 void PackBitmapRow(const QRgb* in, unsigned char* out, int width);
 
+// The bytes of one row in the file: three a pixel, padded to four.
+qsizetype BitmapRowBytes(int width);
+
+// Rows `from` to `to` (not included) of a 32-bit RGB picture, put where the file of the
+// whole picture holds them in `bottomUp`: row y at (height - 1 - y) rows from its start,
+// padding zero. Packed once, the picture gives the file of any band of its full rows as
+// one run of bytes.
+void PackBitmapRows(const QImage& rgb, int from, int to, unsigned char* bottomUp);
+
+// The file of a picture of `size` whose packed rows, bottom up, start at `rows`: what
+// WriteBitmap writes of that picture, in one write. False when a write fails.
+bool WritePackedBitmap(QIODevice& out, QSize size, int dotsX, int dotsY, const unsigned char* rows);
+
 // A bitmap file read back as 32-bit RGB; nothing when it cannot be read, is no regular
 // file, or its header or length is wrong (ReadBitmapFile tells why).
 std::optional<QImage> LoadPicture(const QString& path);

@@ -92,7 +92,7 @@ qint64 MostPictureRows(PictureFormat format, int width) {
             return std::min<qint64>(kAvifLargestRows, kAvifLargestPixels / std::max(1, width));
         case PictureFormat::Bmp: {
             // 24 bits a pixel, rows padded to 4 bytes, after a 54-byte header.
-            const qint64 row = (static_cast<qint64>(std::max(1, width)) * 3 + 3) / 4 * 4;
+            const qint64 row = BitmapRowBytes(std::max(1, width));
             return std::min<qint64>((0xffffffffLL - 54) / row, 0x7fffffff);
         }
         case PictureFormat::Png:
