@@ -54,6 +54,8 @@ QImage ShootPage(QWebEngineView& view, const ModuleVariables& v) {
     request.screenHeight = TwipsToPixels(v.Form99Height);
     request.screens = v.RowsToCapture;
     request.timeout = kPageBound;
+    // The page is given back once the files are written, not beside their writing.
+    request.giveBackLater = true;
     CaptureEngine& engine = EngineFor(view);
     QImage picture;
     QEventLoop loop;
@@ -137,6 +139,10 @@ void CommandCapture_Click(Program& program) {
     // no size at all, and the control keeps one screen's height.
     const bool rowsFromShot =
         files.Shot().height() >= std::ceil(v.RowsToCapture) * TwipsToPixels(v.Form99Height);
+    // Rows grabbed from the screen show the page as the user sees it, not as it was held
+    // for the shot; rows cut from the shot have it given back once they are written.
+    CaptureEngine& engine = EngineFor(page);
+    if (!rowsFromShot) engine.GiveBack();
     const double tall = double(v.Form99Height) * v.RowsToCapture;
     if (!rowsFromShot && tall >= 0) page.SetHeight(static_cast<Twips>(tall));
     browser.setUpdatesEnabled(!rowsFromShot);
@@ -153,6 +159,7 @@ void CommandCapture_Click(Program& program) {
                                            ? BuildComposite(program, files)
                                            : CompositeOutcome{false, true, grabbed.reason, true};
     files.ForgetFilesAhead();
+    engine.GiveBack();
     const bool notWritten = composite.notWritten;
 
     SetScreenMousePointer(kPointerDefault);

@@ -361,8 +361,9 @@ void CaptureEngine::Watch() {
 }
 
 CaptureEngine::~CaptureEngine() {
-    // A shot cut short still gives the page back.
+    // A shot cut short still gives the page back, and so does one that held it.
     if (run_ && view_) view_->page()->runJavaScript(pagescripts::Restore(), kOurWorld);
+    GiveBack();
     if (page_) page_->SetCapturing(false);
 }
 
@@ -382,6 +383,7 @@ void CaptureEngine::Shoot(const ShotRequest& request) {
         });
         return;
     }
+    GiveBack();
     static int runs = 0;
     run_ = std::make_unique<Run>();
     run_->request = request;
@@ -473,16 +475,10 @@ int CaptureEngine::EndMs() const {
 
 void CaptureEngine::Finish(ShotResult result) {
     Run& r = *run_;
-    // The page takes its changes back in the renderer's own time: every later script,
-    // a next shot's included, runs after this one, so nothing waits for it here. A view
-    // someone else owns gets its size back; our own goes back to one screen, which frees
-    // the tall view's frames before the picture is encoded.
-    view_->page()->runJavaScript(pagescripts::Restore(), kOurWorld);
-    view_->page()->runJavaScript(QStringLiteral("window.glimpaTaken = true"), kOurWorld);
-    if (ownView_ && r.width > 0)
-        view_->resize(OneScreen());
-    else if (!ownView_ && !r.viewSizeBefore.isEmpty())
-        view_->resize(r.viewSizeBefore);
+    // A view someone else owns gets its size back; our own goes back to one screen, which
+    // frees the tall view's frames before the picture is encoded.
+    heldSize_ = ownView_ ? (r.width > 0 ? OneScreen() : QSize()) : r.viewSizeBefore;
+    if (!r.request.giveBackLater) GiveBack();
     if (page_) page_->SetCapturing(false);
     result.httpStatus = r.httpStatus;
     result.finalAddress = view_->page()->url();
@@ -502,6 +498,16 @@ void CaptureEngine::Finish(ShotResult result) {
             << tr("and %1 more dialogs of the page, answered the same way").arg(r.dialogsLeftOut);
     run_.reset();
     Q_EMIT Finished(result);
+}
+
+void CaptureEngine::GiveBack() {
+    if (!heldSize_ || !view_) return;
+    // The page takes its changes back in the renderer's own time: every later script,
+    // a next shot's included, runs after this one, so nothing waits for it here.
+    view_->page()->runJavaScript(pagescripts::Restore(), kOurWorld);
+    view_->page()->runJavaScript(QStringLiteral("window.glimpaTaken = true"), kOurWorld);
+    if (!heldSize_->isEmpty()) view_->resize(*heldSize_);
+    heldSize_.reset();
 }
 
 void CaptureEngine::Fail(ShotStatus status, const QString& detail) {

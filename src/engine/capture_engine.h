@@ -88,6 +88,11 @@ struct ShotRequest {
     // only; empty: none.
     QString authUser;
     QString authPassword;
+    // The page keeps the capture's changes, and the view the picture's size, after
+    // Finished until GiveBack(): a caller with work of its own to do on the picture does
+    // it before the browser lays the page out again beside it. A next shot gives the page
+    // back first.
+    bool giveBackLater = false;
 };
 
 enum class ShotStatus {
@@ -159,6 +164,9 @@ class CaptureEngine : public QObject {
     // Asynchronous: returns at once, emits Progress zero or more times, then Finished once.
     void Shoot(const ShotRequest& request);
     bool Busy() const;
+    // The page as it was before the shot, the view at its size before: at Finished, or
+    // when asked, for a shot that gives the page back later. Nothing when nothing is held.
+    void GiveBack();
 
   Q_SIGNALS:
     void Progress(int screensDone, int screensTotal);
@@ -237,4 +245,6 @@ class CaptureEngine : public QObject {
     QPointer<CapturePage> page_;
     std::unique_ptr<QWebEngineView> ownView_;
     std::unique_ptr<Run> run_;
+    // The view's size to give back with the page, while a finished shot holds it.
+    std::optional<QSize> heldSize_;
 };

@@ -553,6 +553,56 @@ class CaptureEngineTest : public QObject {
                                [](int y) { return y < 40 ? HeaderColor() : BandColor(y); }),
                  -1);
     }
+
+    // A shot that gives the page back later holds it, as taken, until asked, a next shot
+    // or the engine's end; then the view someone else owns has its size back and the
+    // page holds none of the capture's elements.
+    void givenBackLater_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("asked") << "asked";
+        QTest::newRow("a next shot") << "next";
+        QTest::newRow("the engine's end") << "end";
+    }
+    void givenBackLater() {
+        QFETCH(QString, how);
+        const QString page = WritePage(QStringLiteral("held.html"), Bands(3000));
+        QWebEngineView view;
+        view.setPage(new QWebEnginePage(profile_, &view));
+        view.resize(640, 480);
+        view.show();
+        const auto ours = [&] {
+            QVariant count;
+            bool answered = false;
+            view.page()->runJavaScript(
+                QStringLiteral("document.querySelectorAll('glimpa-frame-marker, "
+                               "glimpa-view-sizer, glimpa-capture-spacer').length"),
+                [&](const QVariant& v) { count = v, answered = true; });
+            return QTest::qWaitFor([&] { return answered; }, 10000) ? count.toInt() : -1;
+        };
+        auto engine = std::make_unique<CaptureEngine>(view);
+        ShotRequest request = Request(page, 800, 600, 2);
+        request.giveBackLater = true;
+        const ShotResult held = ShootAndWait(*engine, request);
+        QCOMPARE(int(held.status), int(ShotStatus::Ok));
+        QCOMPARE(FirstWrongRow(held.picture, 0, 1200, BandColor), -1);
+        QVERIFY(view.height() > 1200);
+        QVERIFY(ours() > 0);
+
+        if (how == "asked") engine->GiveBack();
+        if (how == "end") engine.reset();
+        if (how == "next") {
+            request.address = QUrl();
+            request.giveBackLater = false;
+            const ShotResult again = ShootAndWait(*engine, request);
+            QCOMPARE(int(again.status), int(ShotStatus::Ok));
+            QCOMPARE(FirstWrongRow(again.picture, 0, 1200, BandColor), -1);
+        }
+        QCOMPARE(view.size(), QSize(640, 480));
+        QTRY_COMPARE(ours(), 0);
+        // Once given back, nothing more to give.
+        if (engine) engine->GiveBack();
+        QCOMPARE(view.size(), QSize(640, 480));
+    }
 };
 
 GLIMPA_TEST_MAIN(CaptureEngineTest, 1920, 1080)
