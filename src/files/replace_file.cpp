@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "files/release_later.h"
+#include "files/write_in_pieces.h"
 
 namespace {
 
@@ -219,7 +220,7 @@ QString ReplaceFile::writtenPath() const {
 Outcome ReplaceFileWith(const QString& path, QByteArrayView bytes, ReplaceFile::Kind kind) {
     ReplaceFile file(path, kind);
     if (!file.open()) return Outcome::Failed(file.reason());
-    if (file.device().write(bytes.data(), bytes.size()) != bytes.size()) {
+    if (!WriteInPieces(file.device(), bytes.data(), bytes.size())) {
         const QString why = file.device().errorString();
         file.cancel();
         return Outcome::Failed(why);

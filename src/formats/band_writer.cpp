@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "files/replace_file.h"
+#include "files/write_in_pieces.h"
 #include "formats/band_encoder.h"
 #include "formats/bitmap_file.h"
 #include "formats/jpeg_baseline.h"
@@ -49,7 +50,7 @@ class BitmapBands final : public BandEncoder {
         next_ += rows.height();
         const qint64 bytes = static_cast<qint64>(buffer_.size());
         return out_->seek(54 + (size_.height() - next_) * rowBytes_) &&
-               out_->write(reinterpret_cast<const char*>(buffer_.data()), bytes) == bytes;
+               WriteInPieces(*out_, reinterpret_cast<const char*>(buffer_.data()), bytes);
     }
 
     bool End() override {

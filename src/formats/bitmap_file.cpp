@@ -1,6 +1,7 @@
 #include "formats/bitmap_file.h"
 
 #include "files/replace_file.h"
+#include "files/write_in_pieces.h"
 #include "formats/bitmap_reader.h"
 
 #include <QIODevice>
@@ -69,18 +70,8 @@ bool WritePackedBitmap(QIODevice& out, QSize size, int dotsX, int dotsY,
     const qsizetype rowBytes = BitmapRowBytes(size.width());
     unsigned char header[54];
     PutBitmapHeaders(header, size, dotsX, dotsY, static_cast<quint32>(rowBytes));
-    if (out.write(reinterpret_cast<const char*>(header), 54) != 54) return false;
-    // In pieces well under 2 MB: a larger write has the kernel make huge pages for the
-    // file's cache, which stalls for hundreds of milliseconds where memory is fragmented.
-    constexpr qsizetype kPiece = 256 << 10;
-    const auto* bytes = reinterpret_cast<const char*>(rows);
-    for (qsizetype left = rowBytes * size.height(); left > 0;) {
-        const qsizetype piece = std::min(left, kPiece);
-        if (out.write(bytes, piece) != piece) return false;
-        bytes += piece;
-        left -= piece;
-    }
-    return true;
+    return out.write(reinterpret_cast<const char*>(header), 54) == 54 &&
+           WriteInPieces(out, reinterpret_cast<const char*>(rows), rowBytes * size.height());
 }
 
 bool WriteBitmap(const QImage& picture, QIODevice& out) {

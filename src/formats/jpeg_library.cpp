@@ -7,6 +7,7 @@
 
 #include "files/regular_file.h"
 #include "files/replace_file.h"
+#include "files/write_in_pieces.h"
 #include "formats/bitmap_reader.h"
 #include "formats/jpeg_baseline.h"
 #include "formats/jpeg_progressive.h"
@@ -108,7 +109,7 @@ class TurboImagingLibrary final : public ImagingLibrary {
         const std::optional<QByteArray> jpeg =
             progressive ? CompressProgressive(pixels, q) : CompressBaseline(pixels, q);
         if (!jpeg || jpeg->size() > std::numeric_limits<int>::max() ||
-            out.file->device().write(*jpeg) != jpeg->size())
+            !WriteInPieces(out.file->device(), *jpeg))
             return 0;
         out.written = true;
         return static_cast<int>(jpeg->size());

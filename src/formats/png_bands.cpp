@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "files/write_in_pieces.h"
 #include "formats/band_encoder.h"
 #include "formats/deflate_blocks.h"
 #include "formats/png_rows.h"
@@ -148,7 +149,7 @@ class PngBands final : public BandEncoder {
         QByteArray chunk;
         chunk.reserve(static_cast<qsizetype>(size) + 12);
         PutPngChunk(chunk, type, data, size);
-        return out_->write(chunk) == chunk.size();
+        return WriteInPieces(*out_, chunk);
     }
 
     bool WriteIdat(PngBytes& bytes) {

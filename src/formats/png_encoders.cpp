@@ -1,6 +1,7 @@
 #include "formats/png_encoders.h"
 
 #include "files/replace_file.h"
+#include "files/write_in_pieces.h"
 #include "formats/png_file.h"
 
 #include <QDir>
@@ -108,7 +109,7 @@ class QtEncoderService final : public ImageEncoders {
                 file.cancel();
                 return kGenericError;
             }
-            if (file.device().write(*png) != png->size()) {
+            if (!WriteInPieces(file.device(), *png)) {
                 file.cancel();
                 return kWin32Error;
             }
