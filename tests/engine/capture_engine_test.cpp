@@ -244,6 +244,29 @@ class CaptureEngineTest : public QObject {
         }
     }
 
+    // A hero that a script makes as high as the view at each resize, on a page with no
+    // length of its own that follows the view: it stays one screen tall too.
+    void heightFromTheViewportByScript() {
+        const int screen = 700;
+        const int content = 2 * screen;
+        const QString address = WritePage(
+            QStringLiteral("scripted-hero.html"),
+            QStringLiteral("<!doctype html><html><head><style>body{margin:0}div{height:1px}"
+                           "section{background:#c80000}</style></head><body><section></section>"
+                           "%1<script>const fit = () => document.querySelector('section')"
+                           ".style.height = innerHeight + 'px'; fit();"
+                           " addEventListener('resize', fit);</script></body></html>")
+                .arg(BandDivs(content)));
+        CaptureEngine engine(profile_);
+        const ShotResult result = ShootAndWait(engine, Request(address, 1024, screen, 0));
+        QCOMPARE(int(result.status), int(ShotStatus::Ok));
+        QCOMPARE(result.picture.size(), QSize(1024, screen + content));
+        QCOMPARE(FirstWrongRow(
+                     result.picture, 0, screen + content,
+                     [&](int y) { return y < screen ? QColor(200, 0, 0) : BandColor(y - screen); }),
+                 -1);
+    }
+
     // A fixed footer and a hero as high as the view, wherever their rules are: each keeps
     // its place and its one-screen height. Rules of another origin cannot be read, and
     // then every element is asked.
