@@ -175,13 +175,21 @@ sample_tree() {
     done
     wait $pid
 }
-sample_tree /usr/bin/time -v "$shot" tall.html mem.png 2> time.txt
-glimpa_rss=$PEAK_RSS
-glimpa_pss=$PEAK_PSS
+# Chromium's own peak varies by a fifth from run to run: `runs` rounds, taking turns, and
+# the least and the median of each.
 echo "tall.html mem-chromium.png" > mem.txt
-sample_tree "$script" mem.txt >/dev/null 2>&1
-echo "60,000 px page, peak memory of the whole process tree:"
-echo "  glimpa-shot:      RSS sum $((glimpa_rss / 1024)) MB, PSS sum $((glimpa_pss / 1024)) MB (its largest process $(awk -F': ' '/Maximum resident/ { printf "%.0f MB", $2 / 1024 }' time.txt); picture $(size_of mem.png))"
-echo "  chromium script:  RSS sum $((PEAK_RSS / 1024)) MB, PSS sum $((PEAK_PSS / 1024)) MB (picture $(size_of mem-chromium.png))"
-printf '  glimpa/chromium: RSS %.2f, PSS %.2f\n' "$(echo "$glimpa_rss / $PEAK_RSS" | bc -l)" \
-    "$(echo "$glimpa_pss / $PEAK_PSS" | bc -l)"
+g_rss=() g_pss=() c_rss=() c_pss=()
+for run in $(seq 1 "$runs"); do
+    sample_tree /usr/bin/time -v "$shot" tall.html mem.png 2> time.txt
+    g_rss+=($((PEAK_RSS / 1024))) g_pss+=($((PEAK_PSS / 1024)))
+    sample_tree "$script" mem.txt >/dev/null 2>&1
+    c_rss+=($((PEAK_RSS / 1024))) c_pss+=($((PEAK_PSS / 1024)))
+done
+least() { printf '%s\n' "$@" | sort -n | head -1; }
+median() { printf '%s\n' "$@" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { printf '%.2f' "$(echo "$1 / $2" | bc -l)"; }
+largest=$(awk -F': ' '/Maximum resident/ { printf "%.0f MB", $2 / 1024 }' time.txt)
+echo "60,000 px page, peak memory of the whole process tree, MB ($runs runs; least, median):"
+echo "  glimpa-shot:      RSS sum $(least "${g_rss[@]}"), $(median "${g_rss[@]}"); PSS sum $(least "${g_pss[@]}"), $(median "${g_pss[@]}") (its largest process $largest; picture $(size_of mem.png))"
+echo "  chromium script:  RSS sum $(least "${c_rss[@]}"), $(median "${c_rss[@]}"); PSS sum $(least "${c_pss[@]}"), $(median "${c_pss[@]}") (picture $(size_of mem-chromium.png))"
+echo "  glimpa/chromium, medians: RSS $(ratio "$(median "${g_rss[@]}")" "$(median "${c_rss[@]}")"), PSS $(ratio "$(median "${g_pss[@]}")" "$(median "${c_pss[@]}")"); against chromium's least: RSS $(ratio "$(median "${g_rss[@]}")" "$(least "${c_rss[@]}")"), PSS $(ratio "$(median "${g_pss[@]}")" "$(least "${c_pss[@]}")")"
