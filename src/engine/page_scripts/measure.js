@@ -20,7 +20,8 @@ function(selector) {
     const all = g.observed = document.querySelectorAll('*');
     // Lengths that follow the view's height (or a container's), heights in percent (which
     // may follow the view's down from the root), and media queries that ask for it.
-    const viewUnits = /\d(?:[sld]?v(?:h|b|min|max)|cq(?:h|b|min|max))(?![a-z])|(?:height|block-size|top|bottom|inset)\s*:[^;}]*%/i;
+    const viewUnits = /\d(?:[sld]?v(?:h|b|min|max)|cq(?:h|b|min|max))(?![a-z])/i;
+    const percentHeights = /(?:height|block-size|top|bottom|inset)\s*:[^;}]*%/i;
     const heightQuery = /height|aspect-ratio|orientation/i;
     // The selectors of the page's rules that set one of those, whether any rule styles a
     // scroll bar, whether any sets a writing mode, and whether any length follows the
@@ -43,7 +44,7 @@ function(selector) {
                 }
                 const text = rule.cssText;
                 if (writing.test(text)) found.writingModes = true;
-                if (viewUnits.test(text)) found.viewBound = true;
+                if (viewUnits.test(text) || percentHeights.test(text)) found.viewBound = true;
                 const named = names.test(text);
                 if (!named && !bars.test(text)) continue;
                 if (rule.selectorText !== undefined) {
@@ -137,8 +138,9 @@ function(selector) {
     // percent, a rule for some heights only, lines that run down the page, or rules not
     // known.
     const lengthsFollow = !sheets || sheets.viewBound || g.vertical ||
-        document.querySelector('[style*="vh" i],[style*="vb" i],[style*="vmin" i],' +
-                               '[style*="vmax" i],[style*="cq" i],[style*="%"]') !== null;
+        document.querySelector(
+            '[style*="vh" i],[style*="vb" i],[style*="vmin" i],' +
+            '[style*="vmax" i],[style*="cq" i],[style*="%"]') !== null;
     const box = lengthsFollow ? {box: 'border-box'} : undefined;
     for (const el of all) {
         if (g.ours(el)) continue;
