@@ -18,33 +18,24 @@ function(selector) {
     g.limits = new Map();
     g.places = [];
     const all = g.observed = document.querySelectorAll('*');
-    // Lengths that follow the view's height (or a container's), heights in percent (which
-    // may follow the view's down from the root), and media queries that ask for it.
-    const viewUnits = /\d(?:[sld]?v(?:h|b|min|max)|cq(?:h|b|min|max))(?![a-z])/i;
-    const percentHeights = /(?:height|block-size|top|bottom|inset)\s*:[^;}]*%/i;
-    const heightQuery = /height|aspect-ratio|orientation/i;
     // The selectors of the page's rules that set one of those, whether any rule styles a
-    // scroll bar, whether any sets a writing mode, and whether any length follows the
-    // view's height or any rule holds at some heights only; null when that is not known.
+    // scroll bar, and whether any sets a writing mode; null when that is not known.
     const readSheets = () => {
         const names =
             /(^|[{;\s])(position|min-height|max-height|min-block-size|max-block-size|all)\s*:/i;
         const bars = /-webkit-scrollbar/i;
         const writing = /writing-mode\s*:/i;
-        const found = {selectors: [], scrollBars: false, writingModes: false, viewBound: false};
-        const sized = (media) => media && heightQuery.test(media.mediaText);
+        const found = {selectors: [], scrollBars: false, writingModes: false};
         let budget = all.length;
         const walk = (rules) => {
             for (const rule of rules) {
                 if (--budget < 0) throw new RangeError();
-                if (sized(rule.media)) found.viewBound = true;
                 if (rule.styleSheet !== undefined) {
                     walk(rule.styleSheet.cssRules);
                     continue;
                 }
                 const text = rule.cssText;
                 if (writing.test(text)) found.writingModes = true;
-                if (viewUnits.test(text) || percentHeights.test(text)) found.viewBound = true;
                 const named = names.test(text);
                 if (!named && !bars.test(text)) continue;
                 if (rule.selectorText !== undefined) {
@@ -58,11 +49,8 @@ function(selector) {
             }
         };
         try {
-            for (const sheet of [...document.styleSheets, ...(document.adoptedStyleSheets || [])]) {
-                if (sheet.ownerNode === g.style) continue;
-                if (sized(sheet.media)) found.viewBound = true;
-                walk(sheet.cssRules);
-            }
+            for (const sheet of [...document.styleSheets, ...(document.adoptedStyleSheets || [])])
+                if (sheet.ownerNode !== g.style) walk(sheet.cssRules);
             return found;
         } catch (e) {
             return null;
@@ -129,22 +117,10 @@ function(selector) {
         if (g.onTall) g.onTall();
     });
     g.sizes.observe(g.sizer);
-    // Watching each element's content box takes a third of the time of its border box
-    // on a page of many thousand elements. Padding and borders keep their sizes when the
-    // view grows (their percentages follow the width), so the content box tells every
-    // change, but for one that has none at one screen and gets one in the tall view: a
-    // box of padding alone is reported only when its border box is watched. It is, where
-    // anything may follow the view's height: a length in its units or a height in
-    // percent, a rule for some heights only, lines that run down the page, or rules not
-    // known.
-    const lengthsFollow = !sheets || sheets.viewBound || g.vertical ||
-        document.querySelector(
-            '[style*="vh" i],[style*="vb" i],[style*="vmin" i],' +
-            '[style*="vmax" i],[style*="cq" i],[style*="%"]') !== null;
-    const box = lengthsFollow ? {box: 'border-box'} : undefined;
+    const border = {box: 'border-box'};
     for (const el of all) {
         if (g.ours(el)) continue;
-        g.sizes.observe(el, box);
+        g.sizes.observe(el, border);
         if (styled && !styled.has(el)) continue;
         const cs = getComputedStyle(el);
         if (cs.display === 'none') continue;
