@@ -74,9 +74,14 @@ struct CaptureFiles::Ahead {
     }
     void Write(bool fromFront) {
         if (packed) {
-            const int half = picture.height() / 2;
-            PackBitmapRows(picture, fromFront ? 0 : half, fromFront ? half : picture.height(),
-                           packed.get());
+            // The top half lies after the bottom one.
+            const int height = picture.height();
+            const int half = height / 2;
+            if (fromFront)
+                PackBitmapRows(picture, 0, half,
+                               packed.get() + (height - half) * BitmapRowBytes(picture.width()));
+            else
+                PackBitmapRows(picture, half, height, packed.get());
             bothPacked.arrive_and_wait();
         }
         for (;;) {

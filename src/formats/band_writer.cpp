@@ -3,7 +3,6 @@
 #include <QFileDevice>
 #include <algorithm>
 #include <condition_variable>
-#include <cstring>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -40,13 +39,8 @@ class BitmapBands final : public BandEncoder {
             dotsX_ = rows.dotsPerMeterX();
             dotsY_ = rows.dotsPerMeterY();
         }
-        const int width = size_.width();
         buffer_.resize(static_cast<size_t>(rows.height() * rowBytes_));
-        unsigned char* row = buffer_.data();
-        for (int y = rows.height() - 1; y >= 0; --y, row += rowBytes_) {
-            PackBitmapRow(reinterpret_cast<const QRgb*>(rows.constScanLine(y)), row, width);
-            std::memset(row + 3 * width, 0, static_cast<size_t>(rowBytes_ - 3 * width));
-        }
+        PackBitmapRows(rows, 0, rows.height(), buffer_.data());
         next_ += rows.height();
         const qint64 bytes = static_cast<qint64>(buffer_.size());
         return out_->seek(54 + (size_.height() - next_) * rowBytes_) &&

@@ -10,8 +10,6 @@
 #include <cstring>
 #include <vector>
 
-namespace {}  // namespace
-
 // The headers' fields as Qt's writer fills them: a 72 dpi default where the picture has
 // no resolution, no palette, the rows' size stated.
 void PutBitmapHeaders(unsigned char* at, QSize size, int dotsX, int dotsY, quint32 rowBytes) {
@@ -36,6 +34,9 @@ void PutBitmapHeaders(unsigned char* at, QSize size, int dotsX, int dotsY, quint
     u32(50, 0);
 }
 
+namespace {
+
+// One row of native 32-bit pixels as blue, green, red bytes, `width` * 3 of them.
 // On a little-endian machine each word already starts with those three bytes, so every
 // store of four bytes is overwritten by the next pixel's but the last.
 void PackBitmapRow(const QRgb* in, unsigned char* out, int width) {
@@ -51,17 +52,18 @@ void PackBitmapRow(const QRgb* in, unsigned char* out, int width) {
     }
 }
 
+}  // namespace
+
 qsizetype BitmapRowBytes(int width) {
     return (qsizetype(width) * 3 + 3) & ~qsizetype(3);
 }
 
-void PackBitmapRows(const QImage& rgb, int from, int to, unsigned char* bottomUp) {
+void PackBitmapRows(const QImage& rgb, int from, int to, unsigned char* out) {
     const int width = rgb.width();
     const qsizetype rowBytes = BitmapRowBytes(width);
-    for (int y = from; y < to; ++y) {
-        unsigned char* row = bottomUp + (rgb.height() - 1 - y) * rowBytes;
-        PackBitmapRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)), row, width);
-        std::memset(row + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
+    for (int y = to - 1; y >= from; --y, out += rowBytes) {
+        PackBitmapRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)), out, width);
+        std::memset(out + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
     }
 }
 
@@ -93,12 +95,8 @@ bool WriteBitmap(const QImage& picture, QIODevice& out) {
     if (out.write(reinterpret_cast<const char*>(buffer.data()), 54) != 54) return false;
     for (int y = rgb.height(); y > 0;) {
         const int rows = std::min(band, y);
-        unsigned char* row = buffer.data();
-        for (int i = 0; i < rows; ++i, row += rowBytes) {
-            --y;
-            PackBitmapRow(reinterpret_cast<const QRgb*>(rgb.constScanLine(y)), row, width);
-            std::memset(row + 3 * width, 0, static_cast<size_t>(rowBytes - 3 * width));
-        }
+        y -= rows;
+        PackBitmapRows(rgb, y, y + rows, buffer.data());
         const qsizetype bytes = rows * rowBytes;
         if (out.write(reinterpret_cast<const char*>(buffer.data()), bytes) != bytes) return false;
     }

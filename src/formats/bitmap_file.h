@@ -24,17 +24,13 @@ bool WriteBitmap(const QImage& picture, QIODevice& out);
 // `rowBytes` each; a resolution of 0 stands for none (72 dpi is written).
 void PutBitmapHeaders(unsigned char* at, QSize size, int dotsX, int dotsY, quint32 rowBytes);
 
-// One row of native 32-bit pixels as blue, green, red bytes, `width` * 3 of them.
-void PackBitmapRow(const QRgb* in, unsigned char* out, int width);
-
 // The bytes of one row in the file: three a pixel, padded to four.
 qsizetype BitmapRowBytes(int width);
 
-// Rows `from` to `to` (not included) of a 32-bit RGB picture, put where the file of the
-// whole picture holds them in `bottomUp`: row y at (height - 1 - y) rows from its start,
-// padding zero. Packed once, the picture gives the file of any band of its full rows as
-// one run of bytes.
-void PackBitmapRows(const QImage& rgb, int from, int to, unsigned char* bottomUp);
+// Rows `from` to `to` (not included) of a 32-bit RGB picture as the file holds them, at
+// `out`: the last first, each BitmapRowBytes long, padding zero. Packed whole, the picture
+// gives the file of any band of its full rows as one run of bytes.
+void PackBitmapRows(const QImage& rgb, int from, int to, unsigned char* out);
 
 // The file of a picture of `size` whose packed rows, bottom up, start at `rows`: what
 // WriteBitmap writes of that picture, in one write. False when a write fails.
